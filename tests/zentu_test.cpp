@@ -1,0 +1,324 @@
+// Black-box tests: each case runs the built zentu as a child process with an
+// exact argument vector and compares the exact bytes of its standard output,
+// its standard error and its exit status.
+//
+// Usage: zentu_test GROUP PATH-TO-ZENTU
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+namespace
+{
+
+char const *zentu_path;
+int failures;
+
+std::string const usage_line = "Please enter the text to apply Zentu's patented algorithm.\n";
+std::string const banner_line = "Applying Zentu Industry's Certified unbreakable algorithm.\n";
+
+enum class Stdout { captured, dev_full, closed };
+
+struct Result {
+	std::string out;
+	std::string err;
+	int status; // -1 when the child did not exit normally
+};
+
+std::string read_all(std::FILE *file)
+{
+	std::string bytes;
+	std::rewind(file);
+	for (int c; (c = std::getc(file)) != EOF;)
+		bytes += static_cast<char>(c);
+	return bytes;
+}
+
+// argv is passed as it stands: an empty vector gives the program no argv[0].
+Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::captured)
+{
+	std::vector<char *> pointers;
+	for (auto const &argument : argv)
+		pointers.push_back(const_cast<char *>(argument.c_str()));
+	pointers.push_back(nullptr);
+
+	std::FILE *out = std::tmpfile();
+	std::FILE *err = std::tmpfile();
+	if (out == nullptr || err == nullptr) {
+		std::perror("zentu_test: tmpfile");
+		std::_Exit(2);
+	}
+	pid_t const child = fork();
+	if (child == 0) {
+		if (stdout_mode == Stdout::captured)
+			dup2(fileno(out), STDOUT_FILENO);
+		else if (stdout_mode == Stdout::dev_full)
+			dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+		else
+			close(STDOUT_FILENO);
+		dup2(fileno(err), STDERR_FILENO);
+		execve(zentu_path, pointers.data(), environ);
+		_exit(127);
+	}
+	int wait_status = 0;
+	waitpid(child, &wait_status, 0);
+	Result result{read_all(out), read_all(err),
+	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1};
+	std::fclose(out);
+	std::fclose(err);
+	return result;
+}
+
+std::string printable(std::string const &bytes)
+{
+	std::string shown;
+	for (unsigned char const c : bytes) {
+		char escaped[8];
+		if (c == '\n')
+			shown += "\\n";
+		else if (c < 0x20 || c > 0x7e || c == '\\') {
+			std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+			shown += escaped;
+		} else
+			shown += static_cast<char>(c);
+	}
+	return shown.size() > 300 ? shown.substr(0, 300) + "..." : shown;
+}
+
+void expect(std::string const &name, Result const &actual, Result const &expected)
+{
+	auto compare = [&](char const *what, std::string const &got, std::string const &want) {
+		if (got != want) {
+			failures++;
+			std::printf("FAIL %s: %s\n  got:  \"%s\"\n  want: \"%s\"\n", name.c_str(),
+			            what, printable(got).c_str(), printable(want).c_str());
+		}
+	};
+	compare("stdout", actual.out, expected.out);
+	compare("stderr", actual.err, expected.err);
+	compare("exit status", std::to_string(actual.status), std::to_string(expected.status));
+}
+
+std::string hex(std::string const &bytes)
+{
+	std::string digits;
+	for (unsigned char const c : bytes) {
+		digits += "0123456789abcdef"[c >> 4];
+		digits += "0123456789abcdef"[c & 0xf];
+	}
+	return digits;
+}
+
+std::string unhex(std::string const &digits)
+{
+	std::string bytes;
+	for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+		bytes += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+	return bytes;
+}
+
+// The hex digits of the result line, or "" when the output has no such line.
+std::string result_digits(std::string const &out)
+{
+	std::size_t const start = out.rfind("Final: 0x");
+	if (start == std::string::npos || out.empty() || out.back() != '\n')
+		return "";
+	return out.substr(start + 9, out.size() - start - 10);
+}
+
+// The key, read off a known-plaintext run; the tests never hold a copy of it.
+std::string read_key()
+{
+	std::string const known = "AAAAA";
+	std::string key = unhex(result_digits(run({"zentu", known}).out));
+	if (key.size() != known.size()) {
+		std::printf("FAIL cannot read the key off a run of \"%s\"\n", known.c_str());
+		std::exit(1);
+	}
+	for (char &c : key)
+		c = static_cast<char>(c ^ 'A');
+	return key;
+}
+
+std::string encipher(std::string text, std::string const &key)
+{
+	for (std::size_t i = 0; i < text.size(); i++)
+		text[i] = static_cast<char>(text[i] ^ key[i % key.size()]);
+	return text;
+}
+
+Result success(std::string const &text, std::string const &key)
+{
+	return {"Your plain text: " + text + "\n" + banner_line + "Final: 0x" +
+	                hex(encipher(text, key)) + "\n",
+	        "", 0};
+}
+
+// The longest single argument Linux passes: 32 pages less the terminating zero.
+std::string longest_text()
+{
+	std::string text(131071, ' ');
+	for (std::size_t i = 0; i < text.size(); i++)
+		text[i] = static_cast<char>(1 + i % 255);
+	return text;
+}
+
+void test_usage()
+{
+	struct {
+		char const *name;
+		std::vector<std::string> argv;
+	} const cases[] = {
+	        {"empty argument vector", {}},
+	        {"no argument", {"zentu"}},
+	        {"two arguments", {"zentu", "one", "two"}},
+	        {"two empty arguments", {"zentu", "", ""}},
+	        {"three arguments", {"zentu", "-", "--", "x"}},
+	};
+	for (auto const &c : cases)
+		expect(c.name, run(c.argv), {usage_line, "", 1});
+}
+
+void test_texts()
+{
+	std::string const key = read_key();
+	for (unsigned char const c : key)
+		if (c < 0x20 || c > 0x7e) {
+			failures++;
+			std::printf("FAIL key byte 0x%02x is not printable ASCII\n", c);
+		}
+
+	struct {
+		char const *name;
+		std::string text;
+	} const cases[] = {
+	        {"empty text", ""},
+	        {"word", "hello"},
+	        {"sentence with blanks", "attack at dawn, not at dusk"},
+	        {"printf conversions", "%s%n%d%%%x %99999999s"},
+	        {"leading hyphen", "-n"},
+	        {"option-like", "--help"},
+	        {"embedded newline", "line one\nline two\n"},
+	        {"bytes 0x80 to 0xff", "\x80\xff\xc3\xa9t\xc3\xa9 \xe2\x82\xac"},
+	        {"six equal bytes", "zzzzzz"},
+	        {"zero result first, more text after", key.substr(0, 1) + "after the zero"},
+	        {"whole key, then the key again", key + key + "!"},
+	        {"zero result mid-text", "ab" + key.substr(2, 1) + "cdefgh"},
+	};
+	for (auto const &c : cases)
+		expect(c.name, run({"zentu", c.text}), success(c.text, key));
+
+	// Key byte 0 serves positions 0 and 5 alike.
+	std::string const digits = result_digits(run({"zentu", "zzzzzz"}).out);
+	if (digits.size() != 12 || digits.substr(0, 2) != digits.substr(10, 2)) {
+		failures++;
+		std::printf("FAIL six equal bytes: first and sixth pair differ in \"%s\"\n",
+		            digits.c_str());
+	}
+}
+
+void test_longest()
+{
+	std::string const text = longest_text();
+	expect("longest argument", run({"zentu", text}), success(text, read_key()));
+}
+
+// Enciphering the printed bytes again gives back the text, with no key in hand.
+// The texts hold no printable ASCII, so no byte meets a key byte and every
+// enciphered byte can travel back as an argument.
+void test_round_trip()
+{
+	std::string all_unprintable;
+	for (int c = 1; c < 256; c++)
+		if (c < 0x20 || c > 0x7e)
+			all_unprintable += static_cast<char>(c);
+	std::string const texts[] = {"\x01", "\xc3\xa9\xe2\x82\xac\n\t", all_unprintable};
+	for (auto const &text : texts) {
+		Result const first = run({"zentu", text});
+		std::string const cipher = unhex(result_digits(first.out));
+		if (cipher.size() != text.size() || cipher.find('\0') != std::string::npos) {
+			failures++;
+			std::printf("FAIL round trip of \"%s\": unusable output \"%s\"\n",
+			            printable(text).c_str(), printable(first.out).c_str());
+			continue;
+		}
+		Result const second = run({"zentu", cipher});
+		expect("round trip of \"" + printable(text) + "\"", second,
+		       {"Your plain text: " + cipher + "\n" + banner_line + "Final: 0x" +
+		                hex(text) + "\n",
+		        "", 0});
+	}
+}
+
+void test_key_hidden()
+{
+	std::string const key = read_key();
+	std::ifstream file(zentu_path, std::ios::binary);
+	std::string const binary{std::istreambuf_iterator<char>(file), {}};
+	if (binary.empty() || binary.find(key) != std::string::npos) {
+		failures++;
+		std::printf("FAIL the key \"%s\" stands in %s (%zu bytes read)\n",
+		            printable(key).c_str(), zentu_path, binary.size());
+	}
+}
+
+void test_write_error()
+{
+	std::string const no_space = "zentu: write error: No space left on device\n";
+	std::string const bad_descriptor = "zentu: write error: Bad file descriptor\n";
+	struct {
+		char const *name;
+		std::vector<std::string> argv;
+		Stdout stdout_mode;
+		std::string const &diagnostic;
+	} const cases[] = {
+	        {"short text to /dev/full", {"zentu", "hello"}, Stdout::dev_full, no_space},
+	        {"empty text to /dev/full", {"zentu", ""}, Stdout::dev_full, no_space},
+	        {"longest text to /dev/full",
+	         {"zentu", longest_text()},
+	         Stdout::dev_full,
+	         no_space},
+	        {"usage line to /dev/full", {"zentu"}, Stdout::dev_full, no_space},
+	        {"short text, stdout closed", {"zentu", "hello"}, Stdout::closed, bad_descriptor},
+	        {"longest text, stdout closed",
+	         {"zentu", longest_text()},
+	         Stdout::closed,
+	         bad_descriptor},
+	        {"usage line, stdout closed", {"zentu", "a", "b"}, Stdout::closed, bad_descriptor},
+	};
+	for (auto const &c : cases)
+		expect(c.name, run(c.argv, c.stdout_mode), {"", c.diagnostic, 1});
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+	struct {
+		char const *name;
+		void (*test)();
+	} const groups[] = {
+	        {"usage", test_usage},           {"texts", test_texts},
+	        {"longest", test_longest},       {"round_trip", test_round_trip},
+	        {"key_hidden", test_key_hidden}, {"write_error", test_write_error},
+	};
+	if (argc == 3) {
+		zentu_path = argv[2];
+		for (auto const &group : groups)
+			if (std::strcmp(argv[1], group.name) == 0) {
+				group.test();
+				return failures == 0 ? 0 : 1;
+			}
+	}
+	std::fprintf(stderr, "usage: zentu_test GROUP PATH-TO-ZENTU\n");
+	return 2;
+}
