@@ -81,7 +81,8 @@ Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::ca
 std::string printable(std::string const &bytes)
 {
 	std::string shown;
-	for (unsigned char const c : bytes) {
+	for (char const byte : bytes) {
+		auto const c = static_cast<unsigned char>(byte);
 		char escaped[8];
 		if (c == '\n')
 			shown += "\\n";
@@ -111,7 +112,8 @@ void expect(std::string const &name, Result const &actual, Result const &expecte
 std::string hex(std::string const &bytes)
 {
 	std::string digits;
-	for (unsigned char const c : bytes) {
+	for (char const byte : bytes) {
+		auto const c = static_cast<unsigned char>(byte);
 		digits += "0123456789abcdef"[c >> 4];
 		digits += "0123456789abcdef"[c & 0xf];
 	}
@@ -191,10 +193,11 @@ void test_usage()
 void test_texts()
 {
 	std::string const key = read_key();
-	for (unsigned char const c : key)
+	for (char const c : key)
 		if (c < 0x20 || c > 0x7e) {
 			failures++;
-			std::printf("FAIL key byte 0x%02x is not printable ASCII\n", c);
+			std::printf("FAIL key byte 0x%02x is not printable ASCII\n",
+			            static_cast<unsigned char>(c));
 		}
 
 	struct {
