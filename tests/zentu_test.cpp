@@ -15,16 +15,14 @@
 #include <string>
 #include <vector>
 
-extern char **environ;
-
 namespace
 {
 
 char const *zentu_path;
 int failures;
 
-std::string const usage_line = "Please enter the text to apply Zentu's patented algorithm.\n";
-std::string const banner_line = "Applying Zentu Industry's Certified unbreakable algorithm.\n";
+constexpr char const *usage_line = "Please enter the text to apply Zentu's patented algorithm.\n";
+constexpr char const *banner_line = "Applying Zentu Industry's Certified unbreakable algorithm.\n";
 
 enum class Stdout { captured, dev_full, closed };
 
@@ -38,8 +36,8 @@ std::string read_all(std::FILE *file)
 {
 	std::string bytes;
 	std::rewind(file);
-	for (int c; (c = std::getc(file)) != EOF;)
-		bytes += static_cast<char>(c);
+	for (int byte = 0; (byte = std::getc(file)) != EOF;)
+		bytes += static_cast<char>(byte);
 	return bytes;
 }
 
@@ -47,6 +45,7 @@ std::string read_all(std::FILE *file)
 Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::captured)
 {
 	std::vector<char *> pointers;
+	pointers.reserve(argv.size() + 1);
 	for (auto const &argument : argv)
 		pointers.push_back(const_cast<char *>(argument.c_str()));
 	pointers.push_back(nullptr);
@@ -73,8 +72,8 @@ Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::ca
 	waitpid(child, &wait_status, 0);
 	Result result{read_all(out), read_all(err),
 	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1};
-	std::fclose(out);
-	std::fclose(err);
+	(void)std::fclose(out);
+	(void)std::fclose(err);
 	return result;
 }
 
@@ -82,15 +81,15 @@ std::string printable(std::string const &bytes)
 {
 	std::string shown;
 	for (char const byte : bytes) {
-		auto const c = static_cast<unsigned char>(byte);
+		auto const value = static_cast<unsigned char>(byte);
 		char escaped[8];
-		if (c == '\n')
+		if (value == '\n')
 			shown += "\\n";
-		else if (c < 0x20 || c > 0x7e || c == '\\') {
-			std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+		else if (value < 0x20 || value > 0x7e || value == '\\') {
+			(void)std::snprintf(escaped, sizeof escaped, "\\x%02x", value);
 			shown += escaped;
 		} else
-			shown += static_cast<char>(c);
+			shown += static_cast<char>(value);
 	}
 	return shown.size() > 300 ? shown.substr(0, 300) + "..." : shown;
 }
@@ -113,9 +112,9 @@ std::string hex(std::string const &bytes)
 {
 	std::string digits;
 	for (char const byte : bytes) {
-		auto const c = static_cast<unsigned char>(byte);
-		digits += "0123456789abcdef"[c >> 4];
-		digits += "0123456789abcdef"[c & 0xf];
+		auto const value = static_cast<unsigned char>(byte);
+		digits += "0123456789abcdef"[value >> 4];
+		digits += "0123456789abcdef"[value & 0xf];
 	}
 	return digits;
 }
@@ -146,8 +145,8 @@ std::string read_key()
 		std::printf("FAIL cannot read the key off a run of \"%s\"\n", known.c_str());
 		std::exit(1);
 	}
-	for (char &c : key)
-		c = static_cast<char>(c ^ 'A');
+	for (char &byte : key)
+		byte = static_cast<char>(byte ^ 'A');
 	return key;
 }
 
@@ -158,10 +157,11 @@ std::string encipher(std::string text, std::string const &key)
 	return text;
 }
 
-Result success(std::string const &text, std::string const &key)
+// The output of a run that echoes text and prints the bytes enciphered.
+Result success(std::string const &text, std::string const &enciphered)
 {
-	return {"Your plain text: " + text + "\n" + banner_line + "Final: 0x" +
-	                hex(encipher(text, key)) + "\n",
+	return {"Your plain text: " + text + "\n" + banner_line + "Final: 0x" + hex(enciphered) +
+	                "\n",
 	        "", 0};
 }
 
@@ -186,18 +186,18 @@ void test_usage()
 	        {"two empty arguments", {"zentu", "", ""}},
 	        {"three arguments", {"zentu", "-", "--", "x"}},
 	};
-	for (auto const &c : cases)
-		expect(c.name, run(c.argv), {usage_line, "", 1});
+	for (auto const &entry : cases)
+		expect(entry.name, run(entry.argv), {usage_line, "", 1});
 }
 
 void test_texts()
 {
 	std::string const key = read_key();
-	for (char const c : key)
-		if (c < 0x20 || c > 0x7e) {
+	for (char const byte : key)
+		if (byte < 0x20 || byte > 0x7e) {
 			failures++;
 			std::printf("FAIL key byte 0x%02x is not printable ASCII\n",
-			            static_cast<unsigned char>(c));
+			            static_cast<unsigned char>(byte));
 		}
 
 	struct {
@@ -217,8 +217,9 @@ void test_texts()
 	        {"whole key, then the key again", key + key + "!"},
 	        {"zero result mid-text", "ab" + key.substr(2, 1) + "cdefgh"},
 	};
-	for (auto const &c : cases)
-		expect(c.name, run({"zentu", c.text}), success(c.text, key));
+	for (auto const &entry : cases)
+		expect(entry.name, run({"zentu", entry.text}),
+		       success(entry.text, encipher(entry.text, key)));
 
 	// Key byte 0 serves positions 0 and 5 alike.
 	std::string const digits = result_digits(run({"zentu", "zzzzzz"}).out);
@@ -232,7 +233,7 @@ void test_texts()
 void test_longest()
 {
 	std::string const text = longest_text();
-	expect("longest argument", run({"zentu", text}), success(text, read_key()));
+	expect("longest argument", run({"zentu", text}), success(text, encipher(text, read_key())));
 }
 
 // Enciphering the printed bytes again gives back the text, with no key in hand.
@@ -241,24 +242,21 @@ void test_longest()
 void test_round_trip()
 {
 	std::string all_unprintable;
-	for (int c = 1; c < 256; c++)
-		if (c < 0x20 || c > 0x7e)
-			all_unprintable += static_cast<char>(c);
+	for (int value = 1; value < 256; value++)
+		if (value < 0x20 || value > 0x7e)
+			all_unprintable += static_cast<char>(value);
 	std::string const texts[] = {"\x01", "\xc3\xa9\xe2\x82\xac\n\t", all_unprintable};
-	for (auto const &text : texts) {
-		Result const first = run({"zentu", text});
-		std::string const cipher = unhex(result_digits(first.out));
-		if (cipher.size() != text.size() || cipher.find('\0') != std::string::npos) {
+	for (auto const &original : texts) {
+		Result const first = run({"zentu", original});
+		std::string const printed = unhex(result_digits(first.out));
+		if (printed.size() != original.size() || printed.find('\0') != std::string::npos) {
 			failures++;
 			std::printf("FAIL round trip of \"%s\": unusable output \"%s\"\n",
-			            printable(text).c_str(), printable(first.out).c_str());
+			            printable(original).c_str(), printable(first.out).c_str());
 			continue;
 		}
-		Result const second = run({"zentu", cipher});
-		expect("round trip of \"" + printable(text) + "\"", second,
-		       {"Your plain text: " + cipher + "\n" + banner_line + "Final: 0x" +
-		                hex(text) + "\n",
-		        "", 0});
+		expect("round trip of \"" + printable(original) + "\"", run({"zentu", printed}),
+		       success(printed, original));
 	}
 }
 
@@ -298,8 +296,8 @@ void test_write_error()
 	         bad_descriptor},
 	        {"usage line, stdout closed", {"zentu", "a", "b"}, Stdout::closed, bad_descriptor},
 	};
-	for (auto const &c : cases)
-		expect(c.name, run(c.argv, c.stdout_mode), {"", c.diagnostic, 1});
+	for (auto const &entry : cases)
+		expect(entry.name, run(entry.argv, entry.stdout_mode), {"", entry.diagnostic, 1});
 }
 
 } // namespace
@@ -322,6 +320,6 @@ int main(int argc, char *argv[])
 				return failures == 0 ? 0 : 1;
 			}
 	}
-	std::fprintf(stderr, "usage: zentu_test GROUP PATH-TO-ZENTU\n");
+	(void)std::fprintf(stderr, "usage: zentu_test GROUP PATH-TO-ZENTU\n");
 	return 2;
 }
