@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configure must refuse a ZENTU_KEY that is not five printable ASCII
-# characters and saying why; a valid one must become the program's key.
+# characters, and say why; a valid one must become the program's key.
 # Usage: key_option.sh SOURCE-DIR [CMAKE-ARGUMENT...]
 set -euo pipefail
 
