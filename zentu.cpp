@@ -43,7 +43,8 @@ int main(int argc, char *argv[])
 	}
 
 	// A result that never reached its reader is a failure, not a success.
-	if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+	// Some file systems (NFS) report a lost write only when it is closed.
+	if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::fclose(stdout) != 0) {
 		int const error = errno;
 		if (error == 0)
 			(void)std::fputs("zentu: write error\n", stderr);
