@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# Fails unless the executable carries the hardening Debian gives its packages.
-# Usage: hardening.sh PATH-TO-ZENTU
+# Fails unless the executable carries the hardening Debian gives its packages
+# and, when static, needs nothing at all from the system; or, with "printf",
+# unless its printf is the fortified one.
+# Usage: hardening.sh PATH-TO-ZENTU dynamic|static|printf
 set -euo pipefail
 
-headers=$(readelf -W --file-header --program-headers --dynamic "$1")
-symbols=$(nm -D "$1")
+zentu=$1 checks=$2
+headers=$(readelf -W --file-header --program-headers --dynamic "$zentu")
+# A dynamic executable imports the symbols (U name@version); a static one
+# holds them (T name).
+symbols=$(nm "$zentu")
+[ "$checks" = printf ] || checks="hardened $checks"
 
 failures=0
-while IFS='|' read -r what source pattern; do
-	if ! grep -qE -- "$pattern" <<<"${!source}"; then
-		echo "FAIL missing: $what"
+while IFS='|' read -r check wanted what pattern; do
+	[[ " $checks " == *" $check "* ]] || continue
+	if grep -qE -- "$pattern" <<<"$headers$symbols"; then found=present; else found=absent; fi
+	if [ "$found" != "$wanted" ]; then
+		echo "FAIL $what: $found"
 		failures=$((failures + 1))
 	fi
 done <<'EOF_CHECKS'
-position-independent executable (ELF type DYN)|headers|Type: +DYN
-all symbols bound at start (BIND_NOW)|headers|\(FLAGS\) +BIND_NOW
-read-only relocations (GNU_RELRO segment)|headers|^ +GNU_RELRO 
-non-executable stack (GNU_STACK without E)|headers|^ +GNU_STACK( +0x[0-9a-f]+){5} RW  
-fortified printf (__printf_chk)|symbols| U __printf_chk@
-stack protector (__stack_chk_fail)|symbols| U __stack_chk_fail@
+hardened|present|position-independent executable (ELF type DYN)|Type: +DYN
+hardened|present|all symbols bound at start (BIND_NOW)|\(FLAGS\) +BIND_NOW
+hardened|present|read-only relocations (GNU_RELRO segment)|^ +GNU_RELRO 
+hardened|present|non-executable stack (GNU_STACK without E)|^ +GNU_STACK( +0x[0-9a-f]+){5} RW  
+hardened|present|stack protector (__stack_chk_fail)| [TU] __stack_chk_fail(@|$)
+static|absent|program interpreter (INTERP segment)|^ +INTERP 
+static|absent|shared library needed (NEEDED)|\(NEEDED\)
+printf|present|fortified printf (__printf_chk)| [TU] __printf_chk(@|$)
 EOF_CHECKS
 exit $((failures > 0))

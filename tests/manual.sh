@@ -5,6 +5,10 @@
 set -euo pipefail
 
 page=$1 zentu=$2
+if ! command -v mandoc >/dev/null; then
+	echo "SKIP mandoc is not installed (Debian package mandoc)"
+	exit 77
+fi
 mandoc -Tlint "$page"
 
 # Rendered text, bold and underline overstrikes removed.

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Replays the README's example session in one shell, with ./build/zentu the
+# built executable, and fails unless each command prints exactly what the
+# README shows under it, standard error included.
+# Usage: readme_session.sh README PATH-TO-ZENTU
+set -euo pipefail
+
+readme=$1 zentu=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/build"
+ln -s "$zentu" "$scratch/build/zentu"
+
+# The session is the first fenced block after the heading "Example session".
+shown=$(awk '/^## Example session/ { heading = 1 } heading && /^```/ { if (block) exit; block = 1; next } block' "$readme")
+script=
+while IFS= read -r line; do
+	[[ $line == '$ '* ]] || continue
+	script+="printf '%s\\n' $(printf %q "$line"); ${line#'$ '}"$'\n'
+done <<<"$shown"
+[ -n "$script" ] || { echo "FAIL no example session in $readme"; exit 1; }
+replayed=$(cd "$scratch" && bash -c "$script" 2>&1 </dev/null)
+diff -u --label README <(printf '%s\n' "$shown") --label replayed <(printf '%s\n' "$replayed")
