@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zentu: echo a text, then print it enciphered by repeating-key XOR in hex.
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Black-box tests: each case runs the built zentu as a child process with an
 // exact argument vector and compares the exact bytes of its standard output,
 // its standard error and its exit status.
