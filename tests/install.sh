@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs a build, with cmake --install or as the .deb that cpack makes,
-# installed by dpkg into a scratch root, and checks what lands there.
-# Usage: install.sh install|package SOURCE-DIR BUILD-DIR
+# Installs a build with cmake --install, or makes its package with cpack (the
+# .deb, installed by dpkg into a scratch root; or the static build's archive,
+# checked against its checksum and unpacked), and checks what lands there.
+# Usage: install.sh install|package SOURCE-DIR BUILD-DIR dynamic|static
 set -euo pipefail
 
-mode=$1 source_dir=$2 build=$3
+mode=$1 source_dir=$2 build=$3 linkage=$4
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# The packages must not depend on the builder's umask: take a loose one.
+umask 002
 
 fail() {
 	echo "FAIL $*"
@@ -17,6 +20,12 @@ if [ "$mode" = install ]; then
 	cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 	prefix=$scratch/prefix
 	cmp "$prefix/bin/zentu" "$build/zentu" || fail "installed zentu differs from the built one"
+elif [ "$linkage" = static ]; then
+	(cd "$scratch" && cpack -G TGZ --config "$build/CPackConfig.cmake" >/dev/null)
+	archive=$(echo "$scratch"/zentu-*-linux.tar.gz)
+	(cd "$scratch" && sha256sum --check --quiet "$archive.sha256") || fail "$archive does not match its checksum"
+	tar -C "$scratch" -xzf "$archive"
+	prefix=${archive%.tar.gz}
 else
 	if ! command -v dpkg-deb >/dev/null; then
 		echo "SKIP dpkg-deb is not installed: the .deb is made and checked only on Debian and its derivatives"
@@ -25,10 +34,8 @@ else
 	cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null
 	package=$(echo "$scratch"/out/zentu_*_amd64.deb)
 	[ -f "$package" ] || fail "cpack made no zentu_*_amd64.deb"
-	files=$(dpkg-deb --contents "$package" | awk '$NF !~ /\/$/ { print $NF }')
-	[ "$files" = $'./usr/bin/zentu\n./usr/share/man/man1/zentu.1' ] ||
-		fail "the package holds other files than zentu and its manual page:"$'\n'"$files"
-
+	directories=$(dpkg-deb --contents "$package" | awk '$NF ~ /\/$/ && $1 != "drwxr-xr-x"')
+	[ -z "$directories" ] || fail "directories in the package not 0755:"$'\n'"$directories"
 	root=$scratch/root
 	mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 	touch "$root/var/lib/dpkg/status"
@@ -36,10 +43,33 @@ else
 	dpkg --root="$root" --force-not-root --force-depends --log=/dev/null \
 		--install "$package" >/dev/null 2>&1 || fail "dpkg could not install $package"
 	prefix=$root/usr
-	readelf --sections "$prefix/bin/zentu" | grep -q '\.symtab' && fail "packaged zentu is not stripped"
+	if command -v dpkg-parsechangelog >/dev/null; then
+		zcat "$prefix/share/doc/zentu/changelog.gz" >"$scratch/changelog"
+		dpkg-parsechangelog -l "$scratch/changelog" >/dev/null || fail "changelog.gz does not parse"
+	fi
 fi
 
-[ -x "$prefix/bin/zentu" ] || fail "no executable $prefix/bin/zentu"
-cmp "$prefix/share/man/man1/zentu.1" "$source_dir/zentu.1" || fail "manual page missing or changed"
+if [ "$linkage" = static ]; then
+	docs=$'share/doc/zentu/LICENSE\nshare/doc/zentu/README.md'
+else
+	docs=$'share/doc/zentu/changelog.gz\nshare/doc/zentu/copyright'
+fi
+files=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+[ "$files" = $'bin/zentu\n'"$docs"$'\nshare/man/man1/zentu.1.gz' ] ||
+	fail "other files than zentu, its manual page and its documents under $prefix:"$'\n'"$files"
+if [ "$mode" = package ] && readelf --sections "$prefix/bin/zentu" | grep -q '\.symtab'; then
+	fail "packaged zentu is not stripped"
+fi
+zcat "$prefix/share/man/man1/zentu.1.gz" | cmp - "$source_dir/zentu.1" || fail "manual page changed"
+# gzip -9n: no name, no time stamp, the best compression (header bytes 3 to 8).
+[ "$(od -An -tx1 -j3 -N6 "$prefix/share/man/man1/zentu.1.gz")" = " 00 00 00 00 00 02" ] ||
+	fail "manual page not compressed by gzip -9n"
+if [ "$linkage" = dynamic ]; then
+	# The licence, as Debian's machine-readable copyright file gives it.
+	sed -n '/^License: Expat$/,$ { /^License/d; s/^ //; s/^\.$//; p }' "$prefix/share/doc/zentu/copyright" |
+		cmp - <(sed -n '/^Permission/,$p' "$source_dir/LICENSE") || fail "copyright does not hold LICENSE"
+	grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+		"$prefix/share/doc/zentu/copyright" || fail "copyright is not machine-readable"
+fi
 [ "$("$prefix/bin/zentu" 'installed?')" = "$("$build/zentu" 'installed?')" ] ||
 	fail "installed zentu does not behave as the built one"
