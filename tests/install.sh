@@ -27,10 +27,13 @@ elif [ "$linkage" = static ]; then
 	tar -C "$scratch" -xzf "$archive"
 	prefix=${archive%.tar.gz}
 else
-	if ! command -v dpkg-deb >/dev/null; then
-		echo "SKIP dpkg-deb is not installed: the .deb is made and checked only on Debian and its derivatives"
-		exit 77
-	fi
+	# cpack -G DEB needs file and dpkg-shlibdeps.
+	for tool in dpkg-deb dpkg-shlibdeps file; do
+		if ! command -v "$tool" >/dev/null; then
+			echo "SKIP $tool is not installed (on Debian: apt-get install dpkg-dev file)"
+			exit 77
+		fi
+	done
 	cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null
 	package=$(echo "$scratch"/out/zentu_*_amd64.deb)
 	[ -f "$package" ] || fail "cpack made no zentu_*_amd64.deb"

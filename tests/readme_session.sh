@@ -11,8 +11,9 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/build"
 ln -s "$zentu" "$scratch/build/zentu"
 
-# The session is the first fenced block after the heading "Example session".
-shown=$(awk '/^## Example session/ { heading = 1 } heading && /^```/ { if (block) exit; block = 1; next } block' "$readme")
+# The session: every fenced block below the heading "Example session", up
+# to the next heading of that level.
+shown=$(awk '/^## / { section = ($0 == "## Example session") } section && /^```/ { block = !block; next } section && block' "$readme")
 script=
 while IFS= read -r line; do
 	[[ $line == '$ '* ]] || continue
