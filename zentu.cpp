@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
 	}
 
 	// A result that never reached its reader is a failure, not a success.
-	// Some file systems (NFS) report a lost write only when it is closed.
+	// Some file systems (NFS) report a lost write only at close.
 	if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::fclose(stdout) != 0) {
 		int const error = errno;
 		if (error == 0)
