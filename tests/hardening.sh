@@ -15,7 +15,7 @@ symbols=$(nm "$zentu")
 failures=0
 while IFS='|' read -r check wanted what pattern; do
 	[[ " $checks " == *" $check "* ]] || continue
-	if grep -qE -- "$pattern" <<<"$headers$symbols"; then found=present; else found=absent; fi
+	if grep -qE -- "$pattern" <<<"$headers"$'\n'"$symbols"; then found=present; else found=absent; fi
 	if [ "$found" != "$wanted" ]; then
 		echo "FAIL $what: $found"
 		failures=$((failures + 1))

@@ -27,7 +27,8 @@ elif [ "$linkage" = static ]; then
 	tar -C "$scratch" -xzf "$archive"
 	prefix=${archive%.tar.gz}
 else
-	# cpack -G DEB needs file and dpkg-shlibdeps.
+	# cpack -G DEB needs file and dpkg-shlibdeps; dpkg-dev brings
+	# dpkg-parsechangelog too.
 	for tool in dpkg-deb dpkg-shlibdeps file; do
 		if ! command -v "$tool" >/dev/null; then
 			echo "SKIP $tool is not installed (on Debian: apt-get install dpkg-dev file)"
@@ -46,10 +47,8 @@ else
 	dpkg --root="$root" --force-not-root --force-depends --log=/dev/null \
 		--install "$package" >/dev/null 2>&1 || fail "dpkg could not install $package"
 	prefix=$root/usr
-	if command -v dpkg-parsechangelog >/dev/null; then
-		zcat "$prefix/share/doc/zentu/changelog.gz" >"$scratch/changelog"
-		dpkg-parsechangelog -l "$scratch/changelog" >/dev/null || fail "changelog.gz does not parse"
-	fi
+	zcat "$prefix/share/doc/zentu/changelog.gz" >"$scratch/changelog"
+	dpkg-parsechangelog -l "$scratch/changelog" >/dev/null || fail "changelog.gz does not parse"
 fi
 
 if [ "$linkage" = static ]; then
