@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Black-box tests: each case runs the built zentu as a child process with an
 // exact argument vector and compares the exact bytes of its standard output,
-// its standard error and its exit status.
+// its standard error and its exit status, and how much of its standard input
+// it read: none.
 //
 // Usage: zentu_test GROUP PATH-TO-ZENTU
 
@@ -31,7 +32,8 @@ enum class Stdout { captured, dev_full, dev_null, closed };
 struct Result {
 	std::string out;
 	std::string err;
-	int status; // -1 when the child did not exit normally
+	int status;               // -1 when the child did not exit normally
+	long long input_read = 0; // bytes of its standard input that the child read
 };
 
 std::string read_all(std::FILE *file)
@@ -54,14 +56,20 @@ Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::ca
 		pointers.push_back(const_cast<char *>(argument.c_str()));
 	pointers.push_back(nullptr);
 
+	// zentu must read nothing but its command line: its standard input holds a
+	// line, whatever the suite's own is, and a read moves the shared offset.
+	std::FILE *in = std::tmpfile();
 	std::FILE *out = std::tmpfile();
 	std::FILE *err = std::tmpfile();
-	if (out == nullptr || err == nullptr) {
+	if (in == nullptr || out == nullptr || err == nullptr ||
+	    std::fputs("not for zentu\n", in) == EOF || std::fflush(in) != 0) {
 		std::perror("zentu_test: tmpfile");
 		std::_Exit(2);
 	}
+	std::rewind(in);
 	pid_t const child = fork();
 	if (child == 0) {
+		dup2(fileno(in), STDIN_FILENO);
 		if (stdout_mode == Stdout::captured)
 			dup2(fileno(out), STDOUT_FILENO);
 		else if (stdout_mode != Stdout::closed)
@@ -77,7 +85,9 @@ Result run(std::vector<std::string> const &argv, Stdout stdout_mode = Stdout::ca
 	int wait_status = 0;
 	waitpid(child, &wait_status, 0);
 	Result result{read_all(out), read_all(err),
-	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1};
+	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1,
+	              lseek(fileno(in), 0, SEEK_CUR)};
+	(void)std::fclose(in);
 	(void)std::fclose(out);
 	(void)std::fclose(err);
 	return result;
@@ -112,6 +122,8 @@ void expect(std::string const &name, Result const &actual, Result const &expecte
 	compare("stdout", actual.out, expected.out);
 	compare("stderr", actual.err, expected.err);
 	compare("exit status", std::to_string(actual.status), std::to_string(expected.status));
+	compare("bytes read from stdin", std::to_string(actual.input_read),
+	        std::to_string(expected.input_read));
 }
 
 std::string hex(std::string const &bytes)
