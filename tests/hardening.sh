@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# Fails unless the executable carries the hardening Debian gives its packages
-# and, when static, needs nothing at all from the system; or, with "printf",
-# unless its printf is the fortified one.
-# Usage: hardening.sh PATH-TO-ZENTU dynamic|static|printf
+# Fails unless the executable carries the hardening Debian gives its packages,
+# with its architecture's control-flow protection, and, when static, needs
+# nothing at all from the system; or, with "printf", unless its printf is the
+# fortified one.
+# Usage: hardening.sh PATH-TO-ZENTU "hardened dynamic|static ARCHITECTURE"|printf OBJDUMP
 set -euo pipefail
 
-zentu=$1 checks=$2
+zentu=$1 checks=$2 objdump=$3
 headers=$(readelf -W --file-header --program-headers --dynamic "$zentu")
 # A dynamic executable imports the symbols (U name@version); a static one
 # holds them (T name).
 symbols=$(nm "$zentu")
-[ "$checks" = printf ] || checks="hardened $checks"
+# Control-flow protection puts its marker first in each function.
+main=$("$objdump" -d "$zentu" | awk 'main == 1 { print; main = 2 } /<main>:$/ { main = 1 }')
 
 failures=0
 while IFS='|' read -r check wanted what pattern; do
 	[[ " $checks " == *" $check "* ]] || continue
-	if grep -qE -- "$pattern" <<<"$headers"$'\n'"$symbols"; then found=present; else found=absent; fi
+	if grep -qE -- "$pattern" <<<"$headers"$'\n'"$symbols"$'\n'"$main"; then found=present; else found=absent; fi
 	if [ "$found" != "$wanted" ]; then
 		echo "FAIL $what: $found"
 		failures=$((failures + 1))
@@ -26,6 +28,8 @@ hardened|present|all symbols bound at start (BIND_NOW)|\(FLAGS\) +BIND_NOW
 hardened|present|read-only relocations (GNU_RELRO segment)|^ +GNU_RELRO 
 hardened|present|non-executable stack (GNU_STACK without E)|^ +GNU_STACK( +0x[0-9a-f]+){5} RW  
 hardened|present|stack protector (__stack_chk_fail)| [TU] __stack_chk_fail(@|$)
+x86_64|present|indirect branch tracking (main begins with endbr64)|^ +[0-9a-f]+:.*[[:space:]]endbr64$
+aarch64|present|return address signing (main begins with paciasp)|^ +[0-9a-f]+:.*[[:space:]]paciasp$
 static|absent|program interpreter (INTERP segment)|^ +INTERP 
 static|absent|shared library needed (NEEDED)|\(NEEDED\)
 printf|present|fortified printf (__printf_chk)| [TU] __printf_chk(@|$)

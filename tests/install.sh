@@ -2,10 +2,10 @@
 # Installs a build with cmake --install, or makes its package with cpack (the
 # .deb, installed by dpkg into a scratch root; or the static build's archive,
 # checked against its checksum and unpacked), and checks what lands there.
-# Usage: install.sh install|package SOURCE-DIR BUILD-DIR dynamic|static
+# Usage: install.sh install|package SOURCE-DIR BUILD-DIR dynamic|static [EMULATOR...]
 set -euo pipefail
 
-mode=$1 source_dir=$2 build=$3 linkage=$4
+mode=$1 source_dir=$2 build=$3 linkage=$4 emulator=("${@:5}")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The packages must not depend on the builder's umask: take a loose one.
@@ -73,5 +73,8 @@ if [ "$linkage" = dynamic ]; then
 	grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
 		"$prefix/share/doc/zentu/copyright" || fail "copyright is not machine-readable"
 fi
-[ "$("$prefix/bin/zentu" 'installed?')" = "$("$build/zentu" 'installed?')" ] ||
-	fail "installed zentu does not behave as the built one"
+# The key is not known here: the result line must only have the right form.
+output=$("${emulator[@]}" "$prefix/bin/zentu" 'installed?' 2>&1) || fail "installed zentu failed: $output"
+banner="Applying Zentu Industry's Certified unbreakable algorithm."
+[[ $output =~ ^"Your plain text: installed?"$'\n'"$banner"$'\n''Final: 0x'[0-9a-f]{20}$ ]] ||
+	fail "installed zentu printed:"$'\n'"$output"

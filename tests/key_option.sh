@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Configure must refuse a ZENTU_KEY that is not five printable ASCII
 # characters, and say why; a valid one must become the program's key.
-# Usage: key_option.sh SOURCE-DIR [CMAKE-ARGUMENT...]
+# Usage: key_option.sh SOURCE-DIR [EMULATOR...] -- [CMAKE-ARGUMENT...]
 set -euo pipefail
 
-source_dir=$1
+source_dir=$1 emulator=()
+shift
+while [ "$1" != -- ]; do
+	emulator+=("$1")
+	shift
+done
 shift
 build=$(mktemp -d)
 trap 'rm -rf "$build"' EXIT
@@ -26,7 +31,7 @@ key='Q;"\#'
 cmake -S "$source_dir" -B "$build" -DBUILD_TESTING=OFF "$@" "-DZENTU_KEY=$key" >/dev/null
 cmake --build "$build" --target zentu >/dev/null
 # A text equal to the key enciphers to zeros only with exactly that key.
-result=$("$build/zentu" "$key" | tail -n 1)
+result=$("${emulator[@]}" "$build/zentu" "$key" | tail -n 1)
 if [ "$result" != "Final: 0x0000000000" ]; then
 	echo "FAIL built with key \"$key\", enciphering it gives \"$result\""
 	failures=$((failures + 1))

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The manual page must be clean under mandoc's lint and quote the program's
 # own messages as the program prints them.
-# Usage: manual.sh PAGE PATH-TO-ZENTU
+# Usage: manual.sh PAGE [EMULATOR...] PATH-TO-ZENTU
 set -euo pipefail
 
-page=$1 zentu=$2
+page=$1 zentu=("${@:2}")
 if ! command -v mandoc >/dev/null; then
 	echo "SKIP mandoc is not installed (Debian package mandoc)"
 	exit 77
@@ -16,9 +16,9 @@ lint=$(mandoc -Tlint "$page" | grep -v ': STYLE: operating system explicitly spe
 
 # Rendered text, bold and underline overstrikes removed.
 rendered=$(mandoc -Tascii -Owidth=200 "$page" | sed 's/.\x08//g')
-usage=$("$zentu" || true)
-banner=$("$zentu" text | sed -n 2p)
-write_error=$("$zentu" text 2>&1 >/dev/full | sed 's/: [^:]*$/: /' || true)
+usage=$("${zentu[@]}" || true)
+banner=$("${zentu[@]}" text | sed -n 2p)
+write_error=$("${zentu[@]}" text 2>&1 >/dev/full | sed 's/: [^:]*$/: /' || true)
 
 failures=0
 for message in "$usage" "$banner" "Your plain text: " "Final: 0x" "$write_error"; do

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Replays the README's example session in one shell, with ./build/zentu the
-# built executable, and fails unless each command prints exactly what the
-# README shows under it, standard error included.
-# Usage: readme_session.sh README PATH-TO-ZENTU
+# Replays the README's example session in one shell, with ./build/zentu
+# running the built executable, and fails unless each command prints exactly
+# what the README shows under it, standard error included.
+# Usage: readme_session.sh README [EMULATOR...] PATH-TO-ZENTU
 set -euo pipefail
 
-readme=$1 zentu=$2
+readme=$1 zentu=("${@:2}")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/build"
-ln -s "$zentu" "$scratch/build/zentu"
+printf '#!/usr/bin/env bash\nexec %s "$@"\n' "${zentu[*]@Q}" >"$scratch/build/zentu"
+chmod +x "$scratch/build/zentu"
 
 # The session: every fenced block below the heading "Example session", up
 # to the next heading of that level.
