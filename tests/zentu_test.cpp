@@ -65,18 +65,18 @@ Result run(std::vector<std::string> argv, Stdout stdout_mode = Stdout::captured)
 
 	// zentu must read nothing but its command line: its standard input holds a
 	// line, whatever the suite's own is, and a read moves the shared offset.
-	std::FILE *in = std::tmpfile();
+	std::FILE *input = std::tmpfile();
 	std::FILE *out = std::tmpfile();
 	std::FILE *err = std::tmpfile();
-	if (in == nullptr || out == nullptr || err == nullptr ||
-	    std::fputs("not for zentu\n", in) == EOF || std::fflush(in) != 0) {
+	if (input == nullptr || out == nullptr || err == nullptr ||
+	    std::fputs("not for zentu\n", input) == EOF || std::fflush(input) != 0) {
 		std::perror("zentu_test: tmpfile");
 		std::_Exit(2);
 	}
-	std::rewind(in);
+	std::rewind(input);
 	pid_t const child = fork();
 	if (child == 0) {
-		dup2(fileno(in), STDIN_FILENO);
+		dup2(fileno(input), STDIN_FILENO);
 		if (stdout_mode == Stdout::captured)
 			dup2(fileno(out), STDOUT_FILENO);
 		else if (stdout_mode != Stdout::closed)
@@ -93,8 +93,8 @@ Result run(std::vector<std::string> argv, Stdout stdout_mode = Stdout::captured)
 	waitpid(child, &wait_status, 0);
 	Result result{read_all(out), read_all(err),
 	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1,
-	              lseek(fileno(in), 0, SEEK_CUR)};
-	(void)std::fclose(in);
+	              lseek(fileno(input), 0, SEEK_CUR)};
+	(void)std::fclose(input);
 	(void)std::fclose(out);
 	(void)std::fclose(err);
 	return result;
