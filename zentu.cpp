@@ -30,17 +30,14 @@ int main(int argc, char *argv[])
 
 		// Key byte 0 is the constants' least significant byte, which memory
 		// holds first only on a little-endian machine; elsewhere the copies
-		// are byte-swapped. Whole constants keep the key in instructions.
+		// are byte-swapped (GCC's and Clang's builtins: std::byteswap is
+		// C++23). Whole constants keep the key in instructions.
 		constexpr bool little_endian = std::endian::native == std::endian::little;
 		static_assert(little_endian || std::endian::native == std::endian::big);
 		constexpr std::uint32_t head = ZENTU_KEY_HEAD;
 		constexpr std::uint16_t tail = ZENTU_KEY_TAIL;
-		constexpr std::uint32_t key_head = little_endian
-		                                           ? head
-		                                           : (head >> 24 | (head >> 8 & 0xff00U) |
-		                                              (head << 8 & 0xff0000U) | head << 24);
-		constexpr std::uint16_t key_tail =
-		        little_endian ? tail : static_cast<std::uint16_t>(tail >> 8 | tail << 8);
+		constexpr std::uint32_t key_head = little_endian ? head : __builtin_bswap32(head);
+		constexpr std::uint16_t key_tail = little_endian ? tail : __builtin_bswap16(tail);
 		char key[6];
 		std::memcpy(key, &key_head, sizeof key_head);
 		std::memcpy(key + sizeof key_head, &key_tail, sizeof key_tail);
