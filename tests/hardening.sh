@@ -3,7 +3,7 @@
 # with its architecture's control-flow protection, and, when static, needs
 # nothing at all from the system; or, with "printf", unless its printf is the
 # fortified one.
-# Usage: hardening.sh PATH-TO-ZENTU "hardened dynamic|static ARCHITECTURE"|printf OBJDUMP
+# Usage: hardening.sh PATH-TO-ZENTU "hardened dynamic|static [CONTROL-FLOW-FLAG]"|printf OBJDUMP
 set -euo pipefail
 
 zentu=$1 checks=$2 objdump=$3
@@ -28,8 +28,8 @@ hardened|present|all symbols bound at start (BIND_NOW)|\(FLAGS\) +BIND_NOW
 hardened|present|read-only relocations (GNU_RELRO segment)|^ +GNU_RELRO 
 hardened|present|non-executable stack (GNU_STACK without E)|^ +GNU_STACK( +0x[0-9a-f]+){5} RW  
 hardened|present|stack protector (__stack_chk_fail)| [TU] __stack_chk_fail(@|$)
-x86_64|present|indirect branch tracking (main begins with endbr64)|^ +[0-9a-f]+:.*[[:space:]]endbr64$
-aarch64|present|return address signing (main begins with paciasp)|^ +[0-9a-f]+:.*[[:space:]]paciasp$
+-fcf-protection|present|indirect branch tracking (main begins with endbr64)|^ +[0-9a-f]+:.*[[:space:]]endbr64$
+-mbranch-protection=standard|present|return address signing (main begins with paciasp)|^ +[0-9a-f]+:.*[[:space:]]paciasp$
 static|absent|program interpreter (INTERP segment)|^ +INTERP 
 static|absent|shared library needed (NEEDED)|\(NEEDED\)
 printf|present|fortified printf (__printf_chk)| [TU] __printf_chk(@|$)
