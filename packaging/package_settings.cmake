@@ -12,6 +12,15 @@ if(CPACK_GENERATOR STREQUAL "DEB")
 	if(CPACK_ZENTU_CROSSCOMPILING)
 		message(FATAL_ERROR "Debian builds its packages natively: make the .deb on the machine it is for")
 	endif()
+	# Without them CPack only warns, and writes a .deb with no Depends. A tool
+	# that is present but cannot run defeats find_program: run each one.
+	foreach(tool dpkg-shlibdeps file)
+		execute_process(COMMAND ${tool} --version RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+		if(NOT status EQUAL 0)
+			message(FATAL_ERROR "The .deb takes its Depends from dpkg-shlibdeps, which needs file, "
+				"and ${tool} cannot run here: apt-get install dpkg-dev file")
+		endif()
+	endforeach()
 	set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 	set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_member_modes.cmake)
 else()

@@ -30,14 +30,18 @@ else
 	# cpack -G DEB needs file and dpkg-shlibdeps; dpkg-dev brings
 	# dpkg-parsechangelog too.
 	for tool in dpkg-deb dpkg-shlibdeps file; do
-		if ! command -v "$tool" >/dev/null; then
-			echo "SKIP $tool is not installed (on Debian: apt-get install dpkg-dev file)"
+		if ! "$tool" --version >/dev/null 2>&1; then
+			echo "SKIP $tool cannot run here (on Debian: apt-get install dpkg-dev file)"
 			exit 77
 		fi
 	done
 	cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null
 	package=$(echo "$scratch"/out/zentu_*_amd64.deb)
 	[ -f "$package" ] || fail "cpack made no zentu_*_amd64.deb"
+	depends=$(dpkg-deb --field "$package" Depends)
+	[[ $depends =~ (^|, )libc6( |,|$) ]] || fail "the package does not depend on libc6: Depends: $depends"
+	members=$(ar tv "$package" | awk '$1 != "rw-r--r--"')
+	[ -z "$members" ] || fail "members of the .deb not 0644:"$'\n'"$members"
 	directories=$(dpkg-deb --contents "$package" | awk '$NF ~ /\/$/ && $1 != "drwxr-xr-x"')
 	[ -z "$directories" ] || fail "directories in the package not 0755:"$'\n'"$directories"
 	root=$scratch/root
