@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fails unless the executable carries the hardening Debian gives its packages,
 # with its architecture's control-flow protection, and, when static, needs
-# nothing at all from the system; or, with "printf", unless its printf is the
-# fortified one.
-# Usage: hardening.sh PATH-TO-ZENTU "hardened dynamic|static [CONTROL-FLOW-FLAG]"|printf OBJDUMP
+# nothing at all from the system; with "printf", unless its printf is the
+# fortified one; with "environment", if it imports a way to read the
+# environment.
+# Usage: hardening.sh PATH-TO-ZENTU "hardened dynamic|static [CONTROL-FLOW-FLAG]"|printf|environment OBJDUMP
 set -euo pipefail
 
 zentu=$1 checks=$2 objdump=$3
@@ -33,5 +34,6 @@ hardened|present|stack protector (__stack_chk_fail)| [TU] __stack_chk_fail(@|$)
 static|absent|program interpreter (INTERP segment)|^ +INTERP 
 static|absent|shared library needed (NEEDED)|\(NEEDED\)
 printf|present|fortified printf (__printf_chk)| [TU] __printf_chk(@|$)
+environment|absent|a way to read the environment (getenv, secure_getenv, environ)| [UBVDW] (getenv|secure_getenv|_*environ)@
 EOF_CHECKS
 exit $((failures > 0))
