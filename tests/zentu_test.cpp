@@ -6,12 +6,13 @@
 //
 // Usage: zentu_test GROUP [EMULATOR...] PATH-TO-ZENTU
 // An emulator, with its arguments, runs zentu when it is built for another
-// machine.
+// machine. zentu_test --listed GROUP... fails unless every group is listed.
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -383,6 +384,19 @@ int main(int argc, char *argv[])
 	        {"write_error", test_write_error},
 	        {"injected_error", test_injected_error},
 	};
+	if (argc >= 2 && std::strcmp(argv[1], "--listed") == 0) {
+		for (auto const &group : groups) {
+			auto const is_group = [&](char const *name) {
+				return std::strcmp(name, group.name) == 0;
+			};
+			if (std::none_of(argv + 2, argv + argc, is_group)) {
+				failures++;
+				std::printf("FAIL group %s is not in tests/CMakeLists.txt's list\n",
+				            group.name);
+			}
+		}
+		return failures > 0 ? 1 : 0;
+	}
 	if (argc >= 3) {
 		zentu_command.assign(argv + 2, argv + argc);
 		zentu_path = argv[argc - 1];
