@@ -9,6 +9,7 @@
 // machine. zentu_test --listed GROUP... fails unless every group is listed.
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,26 +76,29 @@ Result run(std::vector<std::string> argv, Stdout stdout_mode = Stdout::captured)
 		std::_Exit(2);
 	}
 	std::rewind(input);
-	pid_t const child = fork();
-	if (child == 0) {
-		dup2(fileno(input), STDIN_FILENO);
-		if (stdout_mode == Stdout::captured)
-			dup2(fileno(out), STDOUT_FILENO);
-		else if (stdout_mode != Stdout::closed)
-			dup2(open(stdout_mode == Stdout::dev_full ? "/dev/full" : "/dev/null",
-			          O_WRONLY),
-			     STDOUT_FILENO);
-		else
-			close(STDOUT_FILENO);
-		dup2(fileno(err), STDERR_FILENO);
-		execvp(program, pointers.data());
-		_exit(127);
+	// posix_spawn, not fork: under qemu-user 7.2 a forked child of a
+	// dynamically linked i386 program hangs.
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_adddup2(&actions, fileno(input), STDIN_FILENO);
+	if (stdout_mode == Stdout::captured)
+		posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
+	else if (stdout_mode == Stdout::closed)
+		posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+	else
+		posix_spawn_file_actions_addopen(
+		        &actions, STDOUT_FILENO,
+		        stdout_mode == Stdout::dev_full ? "/dev/full" : "/dev/null", O_WRONLY, 0);
+	posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
+	pid_t child = 0;
+	int status = 127; // a program that cannot be started, as the shell reports it
+	if (posix_spawnp(&child, program, &actions, nullptr, pointers.data(), environ) == 0) {
+		int wait_status = 0;
+		waitpid(child, &wait_status, 0);
+		status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
 	}
-	int wait_status = 0;
-	waitpid(child, &wait_status, 0);
-	Result result{read_all(out), read_all(err),
-	              WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1,
-	              lseek(fileno(input), 0, SEEK_CUR)};
+	posix_spawn_file_actions_destroy(&actions);
+	Result result{read_all(out), read_all(err), status, lseek(fileno(input), 0, SEEK_CUR)};
 	(void)std::fclose(input);
 	(void)std::fclose(out);
 	(void)std::fclose(err);
