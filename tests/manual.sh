@@ -5,10 +5,13 @@
 set -euo pipefail
 
 page=$1 zentu=("${@:2}")
-if ! command -v mandoc >/dev/null; then
-	echo "SKIP mandoc is not installed (Debian package mandoc)"
-	exit 77
-fi
+# mandoc's lint also looks up the page this one refers to, which xxd brings.
+for package in mandoc xxd; do
+	if ! command -v "$package" >/dev/null; then
+		echo "SKIP $package is not installed (Debian package $package)"
+		exit 77
+	fi
+done
 # The one style message accepted: .Os names zentu and its version, so that
 # man-db shows them in place of "BSD".
 lint=$(mandoc -Tlint "$page" | grep -v ': STYLE: operating system explicitly specified: Os zentu ' || true)
