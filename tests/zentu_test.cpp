@@ -226,6 +226,27 @@ void test_empty_argv()
 		skipped = true;
 		return;
 	}
+	// Since Linux 5.18 the kernel gives a program started with an empty vector
+	// one empty argument. Ask it with zentu_test itself, which exits 0 on argc 0.
+	char *const no_arguments[] = {nullptr};
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+	pid_t probe = 0;
+	int wait_status = 0;
+	int probe_status = -1;
+	if (posix_spawn(&probe, "/proc/self/exe", &actions, nullptr, no_arguments, environ) == 0 &&
+	    waitpid(probe, &wait_status, 0) == probe && WIFEXITED(wait_status))
+		probe_status = WEXITSTATUS(wait_status);
+	posix_spawn_file_actions_destroy(&actions);
+	if (probe_status != 0) {
+		std::printf(
+		        "SKIP this kernel cannot start a program with argc 0 (the probe's status: "
+		        "%d): since Linux 5.18 it supplies an empty argv[0]\n",
+		        probe_status);
+		skipped = true;
+		return;
+	}
 	expect("empty argument vector", run({}), {usage_line, "", 1});
 }
 
@@ -248,6 +269,7 @@ void test_texts()
 	        {"sentence with blanks", "attack at dawn, not at dusk"},
 	        {"printf conversions", "%s%n%d%%%x %99999999s"},
 	        {"leading hyphen", "-n"},
+	        {"lone hyphen, not standard input", "-"},
 	        {"option-like", "--help"},
 	        {"embedded newline", "line one\nline two\n"},
 	        {"bytes 0x80 to 0xff", "\x80\xff\xc3\xa9t\xc3\xa9 \xe2\x82\xac"},
@@ -375,6 +397,8 @@ void test_injected_error()
 
 int main(int argc, char *argv[])
 {
+	if (argc == 0)
+		return 0; // the probe of test_empty_argv
 	struct {
 		char const *name;
 		void (*test)();
