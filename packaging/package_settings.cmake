@@ -5,6 +5,10 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
 	set(ENV{SOURCE_DATE_EPOCH} ${CPACK_ZENTU_SOURCE_DATE_EPOCH})
 endif()
 
+if(CPACK_ZENTU_UNHARDENED)
+	message(FATAL_ERROR "Packages promise a hardened zentu, and ${CPACK_ZENTU_UNHARDENED}: "
+		"package a Release build made with g++, as the presets make (cmake --workflow --preset default, then cpack in build/)")
+endif()
 if(CPACK_GENERATOR STREQUAL "DEB")
 	if(CPACK_ZENTU_STATIC)
 		message(FATAL_ERROR "Debian's policy wants a dynamically linked zentu: make the .deb from a build without ZENTU_STATIC")
