@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -313,6 +314,23 @@ void test_round_trip()
 	}
 }
 
+// The key that configure was given, as hex in ZENTU_TEST_KEY_HEX, not the key
+// read off a run, which any key would pass: the key twice, as the text, must
+// encipher to zeros.
+void test_key_chosen()
+{
+	char const *const key_hex = std::getenv("ZENTU_TEST_KEY_HEX");
+	if (key_hex == nullptr) {
+		std::printf(
+		        "SKIP built with the built-in key, whose answers readme_session pins\n");
+		skipped = true;
+		return;
+	}
+	std::string const twice = unhex(key_hex) + unhex(key_hex);
+	expect("the chosen key, twice", run({"zentu", twice}),
+	       success(twice, std::string(10, '\0')));
+}
+
 void test_key_hidden()
 {
 	std::string const key = read_key();
@@ -408,6 +426,7 @@ int main(int argc, char *argv[])
 	        {"texts", test_texts},
 	        {"longest", test_longest},
 	        {"round_trip", test_round_trip},
+	        {"key_chosen", test_key_chosen},
 	        {"key_hidden", test_key_hidden},
 	        {"write_error", test_write_error},
 	        {"injected_error", test_injected_error},
