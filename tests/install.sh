@@ -56,7 +56,7 @@ else
 fi
 
 if [ "$linkage" = static ]; then
-	docs=$'share/doc/zentu/LICENSE\nshare/doc/zentu/README.md'
+	docs=share/doc/zentu/LICENSE
 else
 	docs=$'share/doc/zentu/changelog.gz\nshare/doc/zentu/copyright'
 fi
