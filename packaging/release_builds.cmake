@@ -1,9 +1,11 @@
 # SPDX-License-Identifier: MIT
 # Run by release.cmake, two at once: builds, tests and packages each preset
 # of MINE (of PRESETS, separated by commas) for every key of WORK/keys.tsv,
-# into STAGING. The first key gets the whole suite; every other key a quick
-# check of its own executable: it enciphers with exactly its key, prints the
-# usage line, and does not hold the key's five bytes together.
+# into STAGING. With SUITE on, the first key gets the whole suite; every
+# other key gets a quick check of its own executable: it enciphers with
+# exactly its key and prints the usage line. Every key's executable must not
+# hold the key's five bytes together: where one drawn at random does, its
+# folder is named in WORK/exposed, for release.cmake to draw it again.
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "," ";" presets "${PRESETS}")
 string(REPLACE "," ";" mine "${MINE}")
@@ -13,12 +15,16 @@ list(LENGTH jobs key_count)
 get_filename_component(cmake_bin ${CMAKE_COMMAND} DIRECTORY)
 set(failed ${WORK}/failed) # the failed step, which tells the other worker to stop
 
-# Runs a step, with its output in the preset's log; on a failure, shows the
-# end of the log and names the step.
+# Runs a step, with its output in the preset's log, and returns its status in
+# step_status. Unless TOLERATED, a failure shows the end of the log and stops
+# the release, naming the step.
 function(step label)
+	set(command ${ARGN})
+	list(REMOVE_ITEM command TOLERATED)
 	set(log ${WORK}/${preset}.log)
-	execute_process(COMMAND ${ARGN} OUTPUT_FILE ${log} ERROR_FILE ${log} RESULT_VARIABLE status)
-	if(NOT status EQUAL 0)
+	execute_process(COMMAND ${command} OUTPUT_FILE ${log} ERROR_FILE ${log} RESULT_VARIABLE status)
+	set(step_status ${status} PARENT_SCOPE)
+	if(NOT status EQUAL 0 AND NOT "TOLERATED" IN_LIST ARGN)
 		file(WRITE ${failed} "${label}")
 		file(READ ${log} output)
 		string(LENGTH "${output}" length)
@@ -26,7 +32,8 @@ function(step label)
 			math(EXPR start "${length} - 6000")
 			string(SUBSTRING "${output}" ${start} -1 output)
 		endif()
-		message(FATAL_ERROR "${output}\n${label} failed (${status}); the whole log: ${log}")
+		message("${output}")
+		message(FATAL_ERROR "${label} failed (${status}): the log above ends ${log}")
 	endif()
 endfunction()
 
@@ -36,6 +43,7 @@ foreach(preset IN LISTS mine)
 	set(progress "[${number}/${preset_count}] ${preset}")
 	set(build ${WORK}/${preset})
 	set(packages ${WORK}/${preset}-packages)
+	set(ctest ${cmake_bin}/ctest --test-dir ${build} --output-on-failure --no-tests=error)
 	set(generator TGZ)
 	if(preset STREQUAL "default")
 		set(generator DEB)
@@ -46,41 +54,50 @@ foreach(preset IN LISTS mine)
 			return()
 		endif()
 		math(EXPR key_number "${key_number} + 1")
-		string(REGEX MATCH "^([^\t]*)\t(.*)$" job "${job}")
+		string(REGEX MATCH "^([^\t]*)\t([^\t]*)\t(.*)$" job "${job}")
 		set(destination ${CMAKE_MATCH_1})
 		set(key ${CMAKE_MATCH_2})
+		set(drawn ${CMAKE_MATCH_3})
 		if(key STREQUAL "built-in")
 			set(key "")
 		endif()
+		get_filename_component(name ${destination} NAME)
 		set(configure ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DZENTU_KEY= -DZENTU_KEY_HEX=${key})
-		if(key_number EQUAL 1)
+		if(SUITE AND key_number EQUAL 1)
 			message("${progress}: configure")
 			step("${preset}: configure" ${configure} --preset ${preset} --fresh)
 			message("${progress}: build")
 			step("${preset}: build" ${CMAKE_COMMAND} --build ${build} --parallel 2)
 			message("${progress}: suite")
-			step("${preset}: suite" ${cmake_bin}/ctest --test-dir ${build} --parallel 2
-				--output-on-failure --no-tests=error)
-			message("${progress}: package")
-			set(label "${preset}: package")
+			step("${preset}: suite" ${ctest} --parallel 2 -E "^key_hidden$")
+			set(label "${preset}:")
 		else()
-			get_filename_component(name ${destination} NAME)
 			message("${progress}: key ${key_number}/${key_count}, ${name}")
 			set(label "${preset}: ${name}'s")
 			step("${label} configure" ${configure})
 			step("${label} build" ${CMAKE_COMMAND} --build ${build} --parallel 2)
-			step("${label} check" ${cmake_bin}/ctest --test-dir ${build} --output-on-failure
-				--no-tests=error -R "^(usage|key_chosen|key_hidden)$")
-			set(label "${label} package")
+			step("${label} check" ${ctest} -R "^(usage|key_chosen)$")
+		endif()
+		step("${label} key_hidden" ${ctest} -R "^key_hidden$" TOLERATED)
+		if(NOT step_status EQUAL 0 AND drawn)
+			message("${progress}: ${name}'s random key stands whole in the executable")
+			file(APPEND ${WORK}/exposed "${destination}\n")
+			continue()
+		elseif(NOT step_status EQUAL 0)
+			step("${label} key_hidden: the key stands whole in the executable, choose another"
+				${ctest} -R "^key_hidden$")
+		endif()
+		if(SUITE AND key_number EQUAL 1)
+			message("${progress}: package")
 		endif()
 		file(REMOVE_RECURSE ${packages})
-		step("${label}" ${cmake_bin}/cpack -G ${generator} --config ${build}/CPackConfig.cmake
+		step("${label} package" ${cmake_bin}/cpack -G ${generator} --config ${build}/CPackConfig.cmake
 			-B ${packages})
 		file(GLOB made ${packages}/zentu*.deb ${packages}/zentu*.tar.gz)
 		list(LENGTH made made_count)
 		if(NOT made_count EQUAL 1)
-			file(WRITE ${failed} "${label}")
-			message(FATAL_ERROR "${label}: cpack made ${made_count} packages, not one: ${made}")
+			file(WRITE ${failed} "${label} package")
+			message(FATAL_ERROR "${label} package: cpack made ${made_count} packages, not one: ${made}")
 		endif()
 		file(COPY ${made} DESTINATION ${STAGING}/${destination})
 	endforeach()
