@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: MIT
 # Run by release.cmake, two at once: builds, tests and packages each preset
 # of MINE (of PRESETS, separated by commas) for every key of WORK/keys.tsv,
-# into STAGING. With SUITE on, the first key gets the whole suite; every
-# other key gets a quick check of its own executable: it enciphers with
-# exactly its key and prints the usage line. Every key's executable must not
-# hold the key's five bytes together: where one drawn at random does, its
-# folder is named in WORK/exposed, for release.cmake to draw it again.
+# into STAGING. With SUITE on, the first key's build gets the whole suite
+# before it is packaged; every other key's, packaged first, a quick check of
+# its own executable: it enciphers with exactly its key, prints the usage
+# line, and does not hold the key's five bytes together. A package goes to
+# STAGING only once its executable has passed. Where a key drawn at random
+# stands whole in an executable, its folder is named in WORK/exposed, for
+# release.cmake to draw it again.
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "," ";" presets "${PRESETS}")
 string(REPLACE "," ";" mine "${MINE}")
@@ -15,25 +17,28 @@ list(LENGTH jobs key_count)
 get_filename_component(cmake_bin ${CMAKE_COMMAND} DIRECTORY)
 set(failed ${WORK}/failed) # the failed step, which tells the other worker to stop
 
-# Runs a step, with its output in the preset's log, and returns its status in
-# step_status. Unless TOLERATED, a failure shows the end of the log and stops
-# the release, naming the step.
+# Stops the release, naming the step, and shows the end of its log.
+function(fail label)
+	file(WRITE ${failed} "${label}")
+	file(READ ${log} output)
+	string(LENGTH "${output}" length)
+	if(length GREATER 6000)
+		math(EXPR start "${length} - 6000")
+		string(SUBSTRING "${output}" ${start} -1 output)
+	endif()
+	message("${output}")
+	message(FATAL_ERROR "${label} failed: the log above ends ${log}")
+endfunction()
+
+# Runs a step, with its output in the log, and returns its status in
+# step_status; unless TOLERATED, a failure stops the release.
 function(step label)
 	set(command ${ARGN})
 	list(REMOVE_ITEM command TOLERATED)
-	set(log ${WORK}/${preset}.log)
 	execute_process(COMMAND ${command} OUTPUT_FILE ${log} ERROR_FILE ${log} RESULT_VARIABLE status)
 	set(step_status ${status} PARENT_SCOPE)
 	if(NOT status EQUAL 0 AND NOT "TOLERATED" IN_LIST ARGN)
-		file(WRITE ${failed} "${label}")
-		file(READ ${log} output)
-		string(LENGTH "${output}" length)
-		if(length GREATER 6000)
-			math(EXPR start "${length} - 6000")
-			string(SUBSTRING "${output}" ${start} -1 output)
-		endif()
-		message("${output}")
-		message(FATAL_ERROR "${label} failed (${status}): the log above ends ${log}")
+		fail("${label}")
 	endif()
 endfunction()
 
@@ -42,12 +47,14 @@ foreach(preset IN LISTS mine)
 	math(EXPR number "${index} + 1")
 	set(progress "[${number}/${preset_count}] ${preset}")
 	set(build ${WORK}/${preset})
+	set(log ${WORK}/${preset}.log)
 	set(packages ${WORK}/${preset}-packages)
 	set(ctest ${cmake_bin}/ctest --test-dir ${build} --output-on-failure --no-tests=error)
-	set(generator TGZ)
+	set(cpack ${cmake_bin}/cpack -G TGZ --config ${build}/CPackConfig.cmake -B ${packages})
 	if(preset STREQUAL "default")
-		set(generator DEB)
+		set(cpack ${cmake_bin}/cpack -G DEB --config ${build}/CPackConfig.cmake -B ${packages})
 	endif()
+	set(depends "")
 	set(key_number 0)
 	foreach(job IN LISTS jobs)
 		if(EXISTS ${failed})
@@ -63,41 +70,65 @@ foreach(preset IN LISTS mine)
 		endif()
 		get_filename_component(name ${destination} NAME)
 		set(configure ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DZENTU_KEY= -DZENTU_KEY_HEX=${key})
-		if(SUITE AND key_number EQUAL 1)
-			message("${progress}: configure")
-			step("${preset}: configure" ${configure} --preset ${preset} --fresh)
-			message("${progress}: build")
-			step("${preset}: build" ${CMAKE_COMMAND} --build ${build} --parallel 2)
-			message("${progress}: suite")
-			step("${preset}: suite" ${ctest} --parallel 2 -E "^key_hidden$")
-			set(label "${preset}:")
-		else()
-			message("${progress}: key ${key_number}/${key_count}, ${name}")
-			set(label "${preset}: ${name}'s")
-			step("${label} configure" ${configure})
-			step("${label} build" ${CMAKE_COMMAND} --build ${build} --parallel 2)
-			step("${label} check" ${ctest} -R "^(usage|key_chosen)$")
+		set(package ${cpack})
+		# Every .deb after the first gets the first one's Depends, which
+		# dpkg-shlibdeps takes a second to find.
+		if(NOT depends STREQUAL "")
+			list(APPEND package -D CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF
+				-D "CPACK_DEBIAN_PACKAGE_DEPENDS=${depends}")
 		endif()
-		step("${label} key_hidden" ${ctest} -R "^key_hidden$" TOLERATED)
-		if(NOT step_status EQUAL 0 AND drawn)
+		file(REMOVE_RECURSE ${packages} ${build}/Testing/Temporary/LastTestsFailed.log)
+		if(SUITE AND key_number EQUAL 1)
+			set(label "${preset}:")
+			message("${progress}: configure")
+			step("${label} configure" ${configure} --preset ${preset} --fresh)
+			message("${progress}: build")
+			step("${label} build" ${CMAKE_COMMAND} --build ${build} --parallel 2)
+			message("${progress}: suite")
+			set(tests "${label} suite")
+			step("${tests}" ${ctest} --parallel 2 TOLERATED)
+			set(tests_status ${step_status})
+			if(tests_status EQUAL 0)
+				message("${progress}: package")
+				step("${label} package" ${package})
+			endif()
+		else()
+			set(label "${preset}: ${name}'s")
+			message("${progress}: key ${key_number}/${key_count}, ${name}")
+			step("${label} configure" ${configure})
+			# cpack builds what it packages; the package is kept only if the
+			# executable passes its check.
+			step("${label} build and package" ${package})
+			set(tests "${label} check")
+			step("${tests}" ${ctest} -R "^(usage|key_chosen|key_hidden)$" TOLERATED)
+			set(tests_status ${step_status})
+		endif()
+		if(NOT tests_status EQUAL 0)
+			set(failures "")
+			if(EXISTS ${build}/Testing/Temporary/LastTestsFailed.log)
+				file(STRINGS ${build}/Testing/Temporary/LastTestsFailed.log failures)
+			endif()
+			if(NOT failures MATCHES "^[0-9]+:key_hidden$")
+				fail("${tests}")
+			elseif(NOT drawn)
+				fail("${label} key_hidden: the key stands whole in the executable, choose another")
+			endif()
 			message("${progress}: ${name}'s random key stands whole in the executable")
 			file(APPEND ${WORK}/exposed "${destination}\n")
 			continue()
-		elseif(NOT step_status EQUAL 0)
-			step("${label} key_hidden: the key stands whole in the executable, choose another"
-				${ctest} -R "^key_hidden$")
 		endif()
-		if(SUITE AND key_number EQUAL 1)
-			message("${progress}: package")
-		endif()
-		file(REMOVE_RECURSE ${packages})
-		step("${label} package" ${cmake_bin}/cpack -G ${generator} --config ${build}/CPackConfig.cmake
-			-B ${packages})
 		file(GLOB made ${packages}/zentu*.deb ${packages}/zentu*.tar.gz)
 		list(LENGTH made made_count)
 		if(NOT made_count EQUAL 1)
-			file(WRITE ${failed} "${label} package")
-			message(FATAL_ERROR "${label} package: cpack made ${made_count} packages, not one: ${made}")
+			fail("${label} package: cpack made ${made_count} packages, not one")
+		endif()
+		if(made MATCHES "[.]deb$")
+			execute_process(COMMAND dpkg-deb --field ${made} Depends OUTPUT_VARIABLE made_depends
+				OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+			if(made_depends STREQUAL "" OR NOT depends STREQUAL "" AND NOT depends STREQUAL made_depends)
+				fail("${label} package: its Depends is \"${made_depends}\", not \"${depends}\"")
+			endif()
+			set(depends "${made_depends}")
 		endif()
 		file(COPY ${made} DESTINATION ${STAGING}/${destination})
 	endforeach()

@@ -13,7 +13,7 @@ build() { # COPY-PATH BUILD-PATH [CMAKE-ARGUMENT...]
 	local copy=$1 out=$2
 	shift 2
 	mkdir -p "$copy"
-	tar -C "$source_dir" --exclude=./.git --exclude='./build*' -cf - . | tar -C "$copy" -xf -
+	tar -C "$source_dir" --exclude=./.git --exclude='./build*' --exclude=./release -cf - . | tar -C "$copy" -xf -
 	cmake -S "$copy" -B "$out" -DBUILD_TESTING=OFF "$@" >/dev/null
 	cmake --build "$out" --target zentu >/dev/null
 }
