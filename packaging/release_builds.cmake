@@ -33,6 +33,10 @@ endfunction()
 # Runs a step, with its output in the log, and returns its status in
 # step_status; unless TOLERATED, a failure stops the release.
 function(step label)
+	if(EXISTS ${failed})
+		file(READ ${failed} failure)
+		message(FATAL_ERROR "${label}: not run, since ${failure} failed")
+	endif()
 	set(command ${ARGN})
 	list(REMOVE_ITEM command TOLERATED)
 	execute_process(COMMAND ${command} OUTPUT_FILE ${log} ERROR_FILE ${log} RESULT_VARIABLE status)
