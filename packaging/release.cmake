@@ -183,7 +183,6 @@ file(MAKE_DIRECTORY ${staging})
 # an operand, its fifth the next instruction's first byte. A key drawn at
 # random that does is drawn again, and its packages made again, at most five
 # times; a key that was given fails the release.
-list(LENGTH PRESETS preset_count)
 list(LENGTH keys key_count)
 string(REPLACE ";" "," presets "${PRESETS}")
 math(EXPR last "${key_count} - 1")
@@ -191,7 +190,12 @@ set(pending "")
 foreach(index RANGE ${last})
 	list(APPEND pending ${index})
 endforeach()
-message("Building ${preset_count} presets for ${key_count} keys in ${work}")
+list(JOIN PRESETS ", " building)
+if(key_count EQUAL 1)
+	message("Building ${building} with one key in ${work}")
+else()
+	message("Building ${building} with ${key_count} keys in ${work}")
+endif()
 set(suite ON)
 foreach(round RANGE 1 6)
 	if(pending STREQUAL "")
@@ -293,6 +297,7 @@ string(TIMESTAMP finished %s)
 math(EXPR seconds "${finished} - ${started}")
 message("Done in ${seconds} s: ${OUT}")
 if(DEFINED ZENTU_CLASS)
-	message("Hand out each folder of ${OUT}/handout/. Keep answers.tsv, and ${work},
-whose build caches hold the last key, away from the students.")
+	message("Hand out each folder in ${OUT}/handout/.\n"
+		"Keep ${OUT}/answers.tsv and ${work}, whose build caches hold the last key, "
+		"away from the students.")
 endif()
