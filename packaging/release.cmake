@@ -185,6 +185,8 @@ file(MAKE_DIRECTORY ${staging})
 # random that does is drawn again, and its packages made again, at most five
 # times; a key that was given fails the release.
 list(LENGTH keys key_count)
+list(LENGTH PRESETS preset_count)
+math(EXPR last_preset "${preset_count} - 1")
 string(REPLACE ";" "," presets "${PRESETS}")
 math(EXPR last "${key_count} - 1")
 set(pending "")
@@ -221,21 +223,19 @@ foreach(round RANGE 1 6)
 	# writes to standard output, so the pipe that execute_process sets
 	# between them stays empty.
 	set(workers "")
-	foreach(half 0 1)
-		set(mine "")
-		foreach(preset IN LISTS PRESETS)
-			list(FIND PRESETS ${preset} position)
-			math(EXPR turn "${position} % 2")
-			if(turn EQUAL half)
-				list(APPEND mine ${preset})
-			endif()
-		endforeach()
-		if(NOT mine STREQUAL "")
-			string(REPLACE ";" "," mine "${mine}")
-			list(APPEND workers COMMAND ${CMAKE_COMMAND} -DSOURCE=${source_dir} -DWORK=${work}
-				-DSTAGING=${staging} -DPRESETS=${presets} -DMINE=${mine} -DSUITE=${suite}
-				-P ${CMAKE_CURRENT_LIST_DIR}/release_builds.cmake)
+	foreach(first 0 1)
+		if(first GREATER last_preset)
+			break()
 		endif()
+		set(mine "")
+		foreach(position RANGE ${first} ${last_preset} 2)
+			list(GET PRESETS ${position} preset)
+			list(APPEND mine ${preset})
+		endforeach()
+		string(REPLACE ";" "," mine "${mine}")
+		list(APPEND workers COMMAND ${CMAKE_COMMAND} -DSOURCE=${source_dir} -DWORK=${work}
+			-DSTAGING=${staging} -DPRESETS=${presets} -DMINE=${mine} -DSUITE=${suite}
+			-P ${CMAKE_CURRENT_LIST_DIR}/release_builds.cmake)
 	endforeach()
 	execute_process(${workers} RESULTS_VARIABLE statuses)
 	if(EXISTS ${work}/failed OR NOT statuses MATCHES "^0(;0)?$")
