@@ -8,8 +8,7 @@
 #
 # A class file has one student a line: a name, which gets a random key, or a
 # name, a tab and a key; a third field, the key in hex as answers.tsv writes
-# it, must agree with the key. Blank lines and lines that begin with # are
-# skipped. It builds in build-release/ and moves the result into OUT, which
+# it, must agree with the key (class_file.cmake reads it). It builds in build-release/ and moves the result into OUT, which
 # must not exist, only when all of it is made.
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(source_dir ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
@@ -46,18 +45,8 @@ if(PRESETS STREQUAL "")
 endif()
 
 # Keys travel as hex: as text, CMake would take ";" for a list's separator.
-string(REPEAT "([2-6][0-9a-f]|7[0-9a-e])" 5 five_printable_bytes)
-# "xx xx ", a byte a pair, to text.
-function(text_of spaced_hex out)
-	string(REGEX MATCHALL "[0-9a-f][0-9a-f]" bytes "${spaced_hex}")
-	set(text "")
-	foreach(byte IN LISTS bytes)
-		math(EXPR code "0x${byte}")
-		string(ASCII ${code} character)
-		string(APPEND text "${character}")
-	endforeach()
-	set(${out} "${text}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/class_file.cmake)
+
 # Each of the 95 printable characters equally likely: a random byte below
 # 190 (twice 95) is kept, modulo 95; the others are drawn again.
 function(random_key out)
@@ -87,59 +76,15 @@ if(DEFINED ZENTU_CLASS)
 		refuse("Give ZENTU_CLASS or a key, not both: a class's keys are in its file")
 	endif()
 	cmake_path(ABSOLUTE_PATH ZENTU_CLASS NORMALIZE)
-	if(NOT EXISTS "${ZENTU_CLASS}" OR IS_DIRECTORY "${ZENTU_CLASS}")
-		refuse("ZENTU_CLASS: there is no file ${ZENTU_CLASS}")
-	endif()
-	# Read as hex, so that no byte of a key means anything to CMake. A
-	# newline is the byte pair "0a " only where a pair begins.
-	file(READ "${ZENTU_CLASS}" class_hex HEX)
-	string(REGEX REPLACE "(..)" "\\1 " class_hex "${class_hex}")
-	string(REPLACE "0a " ";" lines "${class_hex}")
-	set(number 0)
-	foreach(line IN LISTS lines)
-		math(EXPR number "${number} + 1")
-		set(where "${ZENTU_CLASS}:${number}")
-		string(REGEX REPLACE "0d $" "" line "${line}") # a line that ends in CR LF
-		if(line STREQUAL "" OR line MATCHES "^23 ")
-			continue()
-		endif()
-		string(REPLACE "09 " ";" fields "${line}")
-		list(LENGTH fields count)
-		if(count GREATER 3)
-			refuse("${where}: a line holds a name, or a name, a tab and a key, not ${count} fields")
-		endif()
-		list(GET fields 0 name)
-		# Letters, digits, ".", "_" and "-", not first "." or "-".
-		set(name_byte "(2d|2e|3[0-9]|4[1-9a-f]|5[0-9a]|5f|6[1-9a-f]|7[0-9a]) ")
-		if(NOT name MATCHES "^(${name_byte})+$" OR name MATCHES "^2[de] ")
-			refuse("${where}: a name is letters, digits, \".\", \"_\" and \"-\", not first "
-				"\".\" or \"-\", and this one is the bytes ${name}")
-		endif()
-		text_of("${name}" name)
-		if(name IN_LIST names)
-			refuse("${where}: ${name} stands twice in the class")
-		endif()
-		if(count EQUAL 1)
+	read_class("${ZENTU_CLASS}")
+	set(names "${student_names}")
+	foreach(name key IN ZIP_LISTS names class_keys)
+		if(key STREQUAL "random")
 			random_key(key)
 			list(APPEND drawn ON)
 		else()
 			list(APPEND drawn OFF)
-			list(GET fields 1 key)
-			string(REPLACE " " "" key "${key}")
-			if(NOT key MATCHES "^${five_printable_bytes}$")
-				refuse("${where}: ${name}'s key must be five printable ASCII characters "
-					"(bytes 20 to 7e), not the bytes ${key}")
-			endif()
-			if(count EQUAL 3)
-				list(GET fields 2 key_in_hex)
-				text_of("${key_in_hex}" key_in_hex)
-				string(TOLOWER "${key_in_hex}" key_in_hex)
-				if(NOT key_in_hex STREQUAL key)
-					refuse("${where}: ${name}'s key is the bytes ${key}, but its hex says \"${key_in_hex}\"")
-				endif()
-			endif()
 		endif()
-		list(APPEND names ${name})
 		list(APPEND destinations handout/${name})
 		list(APPEND keys ${key})
 	endforeach()
