@@ -25,6 +25,12 @@ if(CPACK_GENERATOR STREQUAL "DEB")
 				"and ${tool} cannot run here: apt-get install dpkg-dev file")
 		endif()
 	endforeach()
+	# A release's further key (release_keys.cmake) depends on what the
+	# release found that zentu itself depends on: the same build links both.
+	if(CPACK_ZENTU_COMPONENT AND DEFINED ENV{ZENTU_DEB_DEPENDS})
+		set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+		set(CPACK_DEBIAN_PACKAGE_DEPENDS "$ENV{ZENTU_DEB_DEPENDS}")
+	endif()
 	set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 	set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_member_modes.cmake)
 else()
