@@ -11,8 +11,8 @@
 # name, a tab and a key; a third field, the key in hex as answers.tsv writes
 # it, must agree with the key (class_file.cmake reads it). It builds in
 # build-release/ with Ninja, one preset after another, each with JOBS jobs at
-# once (the machine's logical cores unless told), and moves the result into OUT, which
-# must not exist, only when all of it is made.
+# once (the machine's logical cores unless told), and moves the result into
+# OUT, which must not exist, only when all of it is made.
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(source_dir ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
 set(work ${source_dir}/build-release)
