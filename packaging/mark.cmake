@@ -36,7 +36,7 @@ foreach(variable ANSWERS HANDED_IN MARKS)
 endforeach()
 cmake_path(ABSOLUTE_PATH MARKS NORMALIZE)
 if(EXISTS "${MARKS}" OR IS_SYMLINK "${MARKS}")
-	refuse("${MARKS} exists already: marks go into a new file, and that one is left as it is")
+	refuse("${MARKS} exists already: name a new file for the marks, and that one is left as it is")
 endif()
 
 # The students: key_of_NAME, and owners_KEY, the students given that key.
