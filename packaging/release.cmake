@@ -264,8 +264,9 @@ foreach(round RANGE 1 6)
 		endforeach()
 		list(JOIN further_items "," further_items)
 		message("${progress}: configure")
-		# A build folder may hold another release's cache; a later round's
-		# holds this one's, and keeps the first key, so that zentu is not built again.
+		# A build folder may hold another release's cache; in a later round
+		# it holds this one's, and keeps the first key, so that zentu is not
+		# built again.
 		set(fresh --fresh)
 		if(round GREATER 1)
 			set(fresh "")
