@@ -8,8 +8,9 @@
 # which stops before anything is made.
 include_guard(GLOBAL)
 
-# Five printable ASCII characters, as hex without blanks: a key.
-string(REPEAT "([2-6][0-9a-f]|7[0-9a-e])" 5 five_printable_bytes)
+# A printable ASCII character as hex, and five of them without blanks: a key.
+set(printable_byte "([2-6][0-9a-f]|7[0-9a-e])")
+string(REPEAT "${printable_byte}" 5 five_printable_bytes)
 
 # "xx xx ", a byte a pair, to text.
 function(text_of spaced_hex out)
@@ -31,9 +32,8 @@ function(shown spaced_hex out)
 	foreach(byte IN LISTS bytes)
 		if(byte STREQUAL "5c")
 			string(APPEND text "\\\\")
-		elseif(byte MATCHES "^([2-6][0-9a-f]|7[0-9a-e])$")
-			math(EXPR code "0x${byte}")
-			string(ASCII ${code} character)
+		elseif(byte MATCHES "^${printable_byte}$")
+			text_of(${byte} character)
 			string(APPEND text "${character}")
 		else()
 			string(APPEND text "\\x${byte}")
