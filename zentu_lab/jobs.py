@@ -1,0 +1,143 @@
+"""Commands run for several threads at once, on no more cores than the
+setter allows, and all of them stopped at once when one step fails or the
+setter presses Ctrl-C."""
+
+import ctypes
+import os
+import signal
+import subprocess
+import threading
+import time
+from collections.abc import Mapping, Sequence
+from pathlib import Path
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+class Stopped(Exception):
+    """The jobs were stopped while this thread waited for one."""
+
+
+def adopt_orphans() -> None:
+    """Makes this process the parent of every descendant whose own parent
+    ends, so that stop() finds one that ctest or ninja left behind."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)  # result ignored: stop() also kills by process group
+
+
+def descendants() -> set[int]:
+    """The processes that descend from this one, read off /proc."""
+    children: dict[int, list[int]] = {}
+    for entry in os.scandir("/proc"):
+        if not entry.name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry.name}/stat", "rb") as stat:
+                # After the command's ")": the state, then the parent's pid.
+                state, parent = stat.read().rsplit(b")", 1)[1].split()[:2]
+        except (OSError, ValueError):
+            continue  # it ended meanwhile
+        if state == b"Z":
+            continue  # it has ended, and waits for its parent to be told
+        children.setdefault(int(parent), []).append(int(entry.name))
+    found: set[int] = set()
+    pending = [os.getpid()]
+    while pending:
+        for child in children.get(pending.pop(), []):
+            if child not in found:
+                found.add(child)
+                pending.append(child)
+    return found
+
+
+class Jobs:
+    """At most LIMIT jobs at once. A step that can use several, such as a
+    build or a CTest run, takes as many as are free when it starts, so that
+    one preset alone gets every core and several share them."""
+
+    def __init__(self, limit: int) -> None:
+        self.limit = limit
+        self._free = limit
+        self._changed = threading.Condition()
+        self._running: set[subprocess.Popen[bytes]] = set()
+        self.stopping = False
+
+    def run(
+        self,
+        command: Sequence[str],
+        log: Path,
+        parallel: bool = False,
+        env: Mapping[str, str] | None = None,
+    ) -> int:
+        """Runs COMMAND, with its output in LOG, and returns its status. A
+        parallel command is told how many jobs it got by --parallel."""
+        with self._changed:
+            self._changed.wait_for(lambda: self._free > 0 or self.stopping)
+            if self.stopping:
+                raise Stopped
+            taken = self._free if parallel else 1
+            self._free -= taken
+            if parallel:
+                command = [*command, "--parallel", str(taken)]
+            try:
+                with open(log, "wb") as output:
+                    # A session of its own: Ctrl-C reaches this process alone,
+                    # which stops every job itself.
+                    process = subprocess.Popen(
+                        command,
+                        stdin=subprocess.DEVNULL,
+                        stdout=output,
+                        stderr=subprocess.STDOUT,
+                        env=None if env is None else {**os.environ, **env},
+                        start_new_session=True,
+                    )
+            except BaseException:
+                self._free += taken
+                raise
+            self._running.add(process)
+        try:
+            status = process.wait()
+        finally:
+            with self._changed:
+                self._running.discard(process)
+                self._free += taken
+                self._changed.notify_all()
+        if self.stopping:
+            raise Stopped
+        return status
+
+    def stop(self) -> None:
+        """Stops every job and whatever it started, and starts no more:
+        SIGTERM to each job's process group, then SIGKILL to every
+        descendant still there a second later."""
+        with self._changed:
+            self.stopping = True
+            self._changed.notify_all()
+            for process in self._running:
+                try:
+                    os.killpg(process.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass  # it has ended
+        deadline = time.monotonic() + 1
+        while time.monotonic() < deadline:
+            with self._changed:
+                if not self._running:
+                    break
+            time.sleep(0.05)
+        for _ in range(100):
+            left = descendants()
+            if not left:
+                return
+            for pid in left:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            # Orphans that came to this process are reaped here; the jobs
+            # themselves by their threads.
+            try:
+                while os.waitpid(-1, os.WNOHANG) != (0, 0):
+                    pass
+            except ChildProcessError:
+                pass
+            time.sleep(0.05)
