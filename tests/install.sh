@@ -8,6 +8,9 @@ set -euo pipefail
 mode=$1 source_dir=$2 build=$3 linkage=$4 emulator=("${@:5}")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# A stopped test, such as one of a release that fails or is interrupted,
+# leaves no scratch folder either.
+trap 'exit 1' INT TERM HUP
 # The packages must not depend on the builder's umask: take a loose one.
 umask 002
 

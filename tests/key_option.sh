@@ -13,6 +13,9 @@ done
 shift
 build=$(mktemp -d)
 trap 'rm -rf "$build"' EXIT
+# A stopped test, such as one of a release that fails or is interrupted,
+# leaves no scratch folder either.
+trap 'exit 1' INT TERM HUP
 
 failures=0
 for key in abcd abcdef $'abc\xc3\xa9' $'ab\tcd' $'abcd\x7f'; do

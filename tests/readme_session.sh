@@ -8,6 +8,9 @@ set -euo pipefail
 readme=$1 zentu=("${@:2}")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# A stopped test, such as one of a release that fails or is interrupted,
+# leaves no scratch folder either.
+trap 'exit 1' INT TERM HUP
 mkdir "$scratch/build"
 printf '#!/usr/bin/env bash\nexec %s "$@"\n' "${zentu[*]@Q}" >"$scratch/build/zentu"
 chmod +x "$scratch/build/zentu"

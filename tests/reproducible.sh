@@ -8,6 +8,9 @@ source_dir=$1
 shift
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# A stopped test, such as one of a release that fails or is interrupted,
+# leaves no scratch folder either.
+trap 'exit 1' INT TERM HUP
 
 build() { # COPY-PATH BUILD-PATH [CMAKE-ARGUMENT...]
 	local copy=$1 out=$2
