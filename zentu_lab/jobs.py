@@ -51,12 +51,15 @@ def descendants() -> set[int]:
 
 
 class Jobs:
-    """At most LIMIT jobs at once. A step that can use several, such as a
-    build or a CTest run, takes as many as are free when it starts, so that
-    one preset alone gets every core and several share them."""
+    """At most LIMIT steps at once, and each build or CTest run among them
+    told to run PARALLEL jobs of its own. A step holds its jobs from start
+    to end, so a CTest run that began beside another would keep a single
+    job while the other core idled: PARALLEL is more than LIMIT's share, so
+    that no core waits, but not more than twice the cores in all."""
 
-    def __init__(self, limit: int) -> None:
+    def __init__(self, limit: int, parallel: int) -> None:
         self.limit = limit
+        self.parallel = parallel
         self._free = limit
         self._changed = threading.Condition()
         self._running: set[subprocess.Popen[bytes]] = set()
@@ -70,15 +73,14 @@ class Jobs:
         env: Mapping[str, str] | None = None,
     ) -> int:
         """Runs COMMAND, with its output in LOG, and returns its status. A
-        parallel command is told how many jobs it got by --parallel."""
+        parallel command is told its jobs with --parallel."""
         with self._changed:
             self._changed.wait_for(lambda: self._free > 0 or self.stopping)
             if self.stopping:
                 raise Stopped
-            taken = self._free if parallel else 1
-            self._free -= taken
+            self._free -= 1
             if parallel:
-                command = [*command, "--parallel", str(taken)]
+                command = [*command, "--parallel", str(self.parallel)]
             try:
                 with open(log, "wb") as output:
                     # A session of its own: Ctrl-C reaches this process alone,
@@ -92,7 +94,7 @@ class Jobs:
                         start_new_session=True,
                     )
             except BaseException:
-                self._free += taken
+                self._free += 1
                 raise
             self._running.add(process)
         try:
@@ -100,7 +102,7 @@ class Jobs:
         finally:
             with self._changed:
                 self._running.discard(process)
-                self._free += taken
+                self._free += 1
                 self._changed.notify_all()
         if self.stopping:
             raise Stopped

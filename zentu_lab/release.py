@@ -91,7 +91,10 @@ class Release:
         self.source = source
         self.out = out
         self.presets = presets
-        self.jobs = Jobs(jobs)
+        # As many presets as jobs at once, each tool of theirs running its
+        # share of twice as many jobs: all of them where one preset runs alone.
+        steps = min(jobs, len(presets))
+        self.jobs = Jobs(jobs, max(1, min(jobs, 2 * jobs // steps)))
         self.students = students
         self.work = source / "build-release"
         self.staging = out.with_name(out.name + ".partial")
