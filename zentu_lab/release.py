@@ -11,12 +11,14 @@ OUT only when all of it is made."""
 
 import fcntl
 import hashlib
+import io
 import re
 import shutil
 import subprocess
 import sys
 import threading
 import time
+import zipfile
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -40,6 +42,7 @@ class Student:
     name: str | None
     key: Key | None  # None: the built-in key
     drawn: bool
+    full_name: str | None = None  # in Moodle's grading worksheet
 
     @property
     def destination(self) -> Path:
@@ -68,6 +71,43 @@ def checksums(folder: Path) -> bytes:
     for package in sorted(path.name for path in folder.glob("zentu*")):
         sums += f"{hashlib.sha256((folder / package).read_bytes()).hexdigest()}  {package}\n"
     return sums.encode()
+
+
+def moodle_folder(student: Student) -> str:
+    """The folder that Moodle's feedback upload gives to the student: as its
+    own downloads name them, the full name, whose "_" would split the name
+    and whose "/" would make a folder, then the participant's number."""
+    assert student.name is not None and student.full_name is not None
+    number = re.search(r"[0-9]+$", student.name)
+    if number is None:
+        raise Refusal(f'{student.name} is not Moodle\'s "Participant" and a number, which the feedback upload needs')
+    full_name = student.full_name.replace("_", " ").replace("/", " ")
+    return f"{full_name}_{number[0]}_assignsubmission_file_"
+
+
+def feedback_zip(staging: Path, students: list[Student], epoch: int) -> bytes:
+    """Moodle's "Upload multiple feedback files in a zip": a folder for
+    each student, holding the student's packages and SHA256SUMS. Entries
+    are dated EPOCH, so that one commit gives the same bytes."""
+    date_time = time.gmtime(max(epoch, 315532800))[:6]  # a ZIP's dates begin in 1980
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as archive:
+        for student in students:
+            folder = moodle_folder(student)
+            for path in sorted((staging / student.destination).iterdir()):
+                entry = zipfile.ZipInfo(f"{folder}/{path.name}", date_time)
+                entry.external_attr = 0o644 << 16
+                entry.compress_type = zipfile.ZIP_DEFLATED
+                archive.writestr(entry, path.read_bytes())
+    return buffer.getvalue()
+
+
+def packages_epoch(build: Path) -> int:
+    """The time that the build dates its packages with (packaging/CMakeLists.txt)."""
+    found = re.search(r'set\(CPACK_ZENTU_SOURCE_DATE_EPOCH "([0-9]+)"\)', (build / "CPackConfig.cmake").read_text())
+    if found is None:
+        raise RuntimeError(f"{build}/CPackConfig.cmake names no CPACK_ZENTU_SOURCE_DATE_EPOCH")
+    return int(found[1])
 
 
 def answer_sheet(students: list[Student]) -> bytes:
@@ -132,6 +172,11 @@ class Release:
                 files.remove(self.staging)
                 raise
         self.say(f"Done in {time.monotonic() - started:.0f} s: {self.out}")
+        if (self.out / "moodle-feedback.zip").exists():
+            self.say(
+                f"Upload {self.out}/moodle-feedback.zip to the assignment's "
+                '"Upload multiple feedback files in a zip", or'
+            )
         if self.is_class:
             self.say(f"Hand out each folder in {self.out}/handout/.")
             self.say(
@@ -330,6 +375,9 @@ class Release:
             (folder / "SHA256SUMS").write_bytes(checksums(folder))
         if self.is_class:
             (self.staging / "answers.tsv").write_bytes(answer_sheet(self.students))
+        if any(student.full_name is not None for student in self.students):
+            epoch = packages_epoch(self.work / self.presets[0].name)
+            (self.staging / "moodle-feedback.zip").write_bytes(feedback_zip(self.staging, self.students, epoch))
         try:
             files.rename_new(self.staging, self.out)
         except FileExistsError:

@@ -82,7 +82,7 @@ def test_the_parser_refuses(
             id="a mistyped preset",
         ),
         pytest.param(["release", "--presets", ""], 'no package is made by ""', id="no preset"),
-        pytest.param(["class", "typo.txt"], ":1: a name holds no blank or comma, and a tab separates", id="typo"),
+        pytest.param(["class", "typo.txt"], ":1: a name holds a blank or a comma only where a tab follows", id="typo"),
         pytest.param(["class", "empty.txt"], "empty.txt names no student", id="an empty class"),
         pytest.param(["class", "utf16.txt"], "utf16.txt is UTF-16: save it as UTF-8 text", id="UTF-16"),
         pytest.param(["class", "none.txt"], "zentu-lab: There is no file ", id="no class list"),
@@ -93,7 +93,7 @@ def test_the_parser_refuses(
         ),
         pytest.param(
             ["mark", "--answers", "typo.txt", "--handed-in", "typo.txt", "--marks", "marks.tsv"],
-            "typo.txt:1: a name holds no blank or comma",
+            "typo.txt:1: a name holds a blank or a comma only where",
             id="a bad answer sheet",
         ),
     ],

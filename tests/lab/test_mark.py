@@ -4,10 +4,16 @@ from pathlib import Path
 
 import pytest
 
-from zentu_lab.mark import Status, mark, marks_file, read_answers, read_handed_in, summary
+from zentu_lab.hand_ins import HandIn, read_hand_ins
+from zentu_lab.mark import Status, Student, mark, marks_file, read_answers, summary
 from zentu_lab.refusal import Refusal
 
 KEYS = {"ada": b"Zq8!m", "bob": b"Zq8! ", "cy": b"$<1:>", "dan": b"k3Y#p", "fay": b"k3Y#p"}
+
+
+def marked(keys: dict[str, bytes], answers: dict[str, list[bytes]]):
+    students = {name: Student(name, key) for name, key in keys.items()}
+    return mark(students, {name: HandIn(name, given) for name, given in answers.items()})
 
 
 @pytest.mark.parametrize(
@@ -27,15 +33,15 @@ KEYS = {"ada": b"Zq8!m", "bob": b"Zq8! ", "cy": b"$<1:>", "dan": b"k3Y#p", "fay"
     ],
 )
 def test_status(name: str, handed_in: bytes, status: Status, key_of: list[str]) -> None:
-    found = {found.name: found for found in mark(KEYS, {name: handed_in})}
+    found = marked(KEYS, {name: [handed_in]})
     assert (found[name].status, found[name].key_of) == (status, key_of)
     assert found[name].handed_in == handed_in
     assert all(other.status is Status.MISSING for other in found.values() if other.name != name)
 
 
 def test_who_else_handed_in_a_key() -> None:
-    marks = mark(KEYS, {"ada": b"Zq8!m", "cy": b"Zq8!m", "gus": b"Zq8!m"})
-    assert [(m.name, m.handed_in_by) for m in marks] == [
+    marks = marked(KEYS, {"ada": [b"Zq8!m"], "cy": [b"Zq8!m"], "gus": [b"Zq8!m"]})
+    assert [(m.name, m.handed_in_by) for m in marks.values()] == [
         ("ada", ["cy", "gus"]),
         ("bob", []),
         ("cy", []),
@@ -46,7 +52,7 @@ def test_who_else_handed_in_a_key() -> None:
 
 
 def test_marks_file_and_summary() -> None:
-    marks = mark({"ada": b"Zq8!m", "bob": b"Zq8! "}, {"bob": b"Zq8!m", "eve": b"x y"})
+    marks = marked({"ada": b"Zq8!m", "bob": b"Zq8! "}, {"bob": [b"Zq8!m"], "eve": [b"x y"]})
     assert marks_file(marks) == (
         b"# name\tstatus\thanded in, as hex\tkey of\thanded in by\n"
         b"ada\tmissing\t\t\tbob\n"
@@ -71,7 +77,7 @@ def test_marks_file_and_summary() -> None:
 def test_hand_ins_in_hex(tmp_path: Path, handed_in: bytes, read: bytes) -> None:
     path = tmp_path / "handed-in.tsv"
     path.write_bytes(b"ada\t" + handed_in + b"\n")
-    assert read_handed_in(path) == {"ada": read}
+    assert read_hand_ins(path, None, None).by_name == {"ada": HandIn("ada", [read])}
 
 
 @pytest.mark.parametrize(
