@@ -12,6 +12,7 @@ from collections.abc import Mapping, Sequence
 from pathlib import Path
 
 PR_SET_CHILD_SUBREAPER = 36
+GRACE = 3  # seconds between SIGTERM and SIGKILL
 
 
 class Stopped(Exception):
@@ -109,37 +110,55 @@ class Jobs:
         return status
 
     def stop(self) -> None:
-        """Stops every job and whatever it started, and starts no more:
-        SIGTERM to each job's process group, then SIGKILL to every
-        descendant still there a second later."""
+        """Stops every job and whatever it started, and starts no more. From
+        the leaves up: SIGTERM first to what the jobs started, so that a
+        test's script can remove its scratch folder before CTest, which kills
+        its tests at once, hears of it; then to the jobs' process groups; and
+        SIGKILL to every descendant still there after GRACE seconds."""
         with self._changed:
             self.stopping = True
             self._changed.notify_all()
-            for process in self._running:
-                try:
-                    os.killpg(process.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass  # it has ended
-        deadline = time.monotonic() + 1
-        while time.monotonic() < deadline:
-            with self._changed:
-                if not self._running:
-                    break
+            jobs = {process.pid for process in self._running}
+        # Only those there now: a script's own cleanup, which starts after,
+        # is let be.
+        started = descendants() - jobs
+        for pid in started:
+            signal_process(pid, signal.SIGTERM)
+        deadline = time.monotonic() + GRACE
+        while started & descendants() and time.monotonic() < deadline:
+            reap_orphans()
+            time.sleep(0.05)
+        for job in jobs:
+            try:
+                os.killpg(job, signal.SIGTERM)
+            except ProcessLookupError:
+                pass  # it has ended
+        deadline = time.monotonic() + GRACE
+        while descendants() and time.monotonic() < deadline:
+            reap_orphans()
             time.sleep(0.05)
         for _ in range(100):
             left = descendants()
             if not left:
                 return
             for pid in left:
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-            # Orphans that came to this process are reaped here; the jobs
-            # themselves by their threads.
-            try:
-                while os.waitpid(-1, os.WNOHANG) != (0, 0):
-                    pass
-            except ChildProcessError:
-                pass
+                signal_process(pid, signal.SIGKILL)
+            reap_orphans()
             time.sleep(0.05)
+
+
+def signal_process(pid: int, number: int) -> None:
+    try:
+        os.kill(pid, number)
+    except ProcessLookupError:
+        pass  # it has ended
+
+
+def reap_orphans() -> None:
+    """Reaps the orphans that came to this process; the jobs themselves are
+    reaped by their threads, or, where this comes first, count as stopped."""
+    try:
+        while os.waitpid(-1, os.WNOHANG) != (0, 0):
+            pass
+    except ChildProcessError:
+        pass

@@ -44,3 +44,28 @@ def alive(pid: int) -> bool:
             return stat.read().rsplit(b")", 1)[1].split()[0] != b"Z"
     except FileNotFoundError:
         return False
+
+
+def test_a_stopped_script_removes_its_scratch_folder(tmp_path: Path) -> None:
+    scratch = tmp_path / "scratch"
+    scratch.mkdir()
+    # As a test under CTest: its cleanup runs programs of its own after the
+    # signal, which must be let finish.
+    script = f"trap 'exit 1' TERM; trap 'sleep 0.3 && rm -r {scratch}' EXIT; sleep 60 & wait"
+    jobs = Jobs(1, 1)
+    thread = threading.Thread(target=lambda: run_until_stopped(jobs, ["sh", "-c", f'bash -c "{script}"; true']))
+    thread.start()
+    deadline = time.monotonic() + 10
+    while len(descendants()) < 3 and time.monotonic() < deadline:
+        time.sleep(0.05)
+    jobs.stop()
+    thread.join(10)
+    assert not scratch.exists()
+
+
+def run_until_stopped(jobs: Jobs, command: list[str]) -> None:
+    try:
+        jobs.run(command, Path("/dev/null"))
+    except Stopped:
+        return
+    raise AssertionError("the job was not stopped")
