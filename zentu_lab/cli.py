@@ -45,10 +45,10 @@ CLASS_LIST is one of:
     assignment's "Upload multiple feedback files in a zip".
 A name is an e-mail address (compared without regard to case), Moodle's
 "Participant 1234567", a user name or an ID number; not one that holds "/"
-or a control character, or begins with ".", "-" or "#". An answers.tsv given back
-as CLASS_LIST makes every handout again, byte for byte; given as --answers,
-it keeps its students' keys, and only the students it does not hold get
-handouts."""
+or a control character, or begins with ".", "-" or "#". An answers.tsv
+given back as CLASS_LIST makes every handout again, byte for byte; given as
+--answers, it keeps its students' keys, and only the students it does not
+hold get handouts."""
 
 MARK = """\
 Marks what a class handed in against the answer sheets that its releases
@@ -94,7 +94,8 @@ def add_build_options(parser: argparse.ArgumentParser) -> None:
     parser.add_argument(
         "--jobs",
         metavar="N",
-        help=f"run N jobs at once (default: the cores this process may use, here {cores()})",
+        help="run at most N steps at once, each build and test run with jobs of its own "
+        f"(default: the cores this process may use, here {cores()})",
     )
     parser.add_argument(
         "--out",
