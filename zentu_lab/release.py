@@ -249,11 +249,9 @@ class Release:
             raise self._failure
         return exposed
 
-    def _step(self, label: str, command: list[str], log: Path, parallel: bool = False, **env: str) -> int:
-        status = self.jobs.run(command, log, parallel, env or None)
-        if status != 0:
+    def _step(self, label: str, command: list[str], log: Path, parallel: bool = False, **env: str) -> None:
+        if self.jobs.run(command, log, parallel, env or None) != 0:
             raise StepFailed(label, log)
-        return status
 
     def _preset(self, number: int, preset: Preset, round: int, pending: list[Student]) -> set[int]:
         """One preset's round. In the first, zentu itself is built with the

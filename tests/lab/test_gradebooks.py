@@ -203,24 +203,29 @@ CANVAS = (
 
 
 @pytest.mark.parametrize(
-    "points, filled",
+    "points, ada, bob",
     [
-        pytest.param([], ["5.00", "0", "", "2.50"], id="the points possible"),
-        pytest.param(["--points", "2"], ["2", "0", "", "2.50"], id="--points"),
+        pytest.param([], "5.00", "0", id="the points possible"),
+        pytest.param(["--points", "2"], "2", "0", id="--points"),
     ],
 )
-def test_a_canvas_export_filled_in(tmp_path: Path, capsys: pytest.CaptureFixture[str], points, filled) -> None:
+def test_a_canvas_export_filled_in(
+    tmp_path: Path, capsys: pytest.CaptureFixture[str], points: list[str], ada: str, bob: str
+) -> None:
     (tmp_path / "canvas.csv").write_text(CANVAS)
     options = ["--id-column", "Email Address", "--answer-column", "Your key", "--grades", str(tmp_path / "g.csv")]
     options += ["--gradebook", str(tmp_path / "canvas.csv"), "--grade-column", "zentu key (12345)"]
     status, _, err = mark(tmp_path, capsys, *options, "--gradebook-id-column", "SIS Login ID", *points)
     assert (status, err) == (0, "")
-    lines = CANVAS.splitlines(keepends=True)
-    expected = lines[:2] + [
-        line.replace(",,\n" if index != 1 else ",3.00,\n", f",{grade},\n", 1)
-        for index, (line, grade) in enumerate(zip(lines[2:], filled))
-    ]
-    assert (tmp_path / "g.csv").read_text() == "".join(expected)
+    # Bob copied, Cy's blanks are left to the setter, and Ned is no student.
+    assert (tmp_path / "g.csv").read_text() == (
+        "Student,ID,SIS User ID,SIS Login ID,Section,zentu key (12345),Current Score\n"
+        "    Points Possible,,,,,5.00,(read only)\n"
+        f'"Lovelace, Ada",101,s1,ada@example.org,"Crypto, 1",{ada},\n'
+        f'"Smith, Bob",102,s2,BOB@example.org,"Crypto, 1",{bob},\n'
+        '"Young, Cy",103,s3,cy@example.org,"Crypto, 1",,\n'
+        '"Nobody, Ned",104,s4,ned@example.org,"Crypto, 1",2.50,\n'
+    )
 
 
 @pytest.mark.parametrize(
